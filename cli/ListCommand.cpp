@@ -1,0 +1,21 @@
+#include "Archive.h"
+#include "Arguments.h"
+#include "Commands.h"
+#include "ConsoleCallBack.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+int listCommand(const Words& words)
+{
+    Arguments arguments(words, {}, {});
+    arguments.requirePositionals(1, 1);
+    ConsoleCallBack callback;
+    CZipFile archive(&callback);
+    openExisting(archive, arguments.positionals()[0]);
+    for (int i = 0; i < archive.getFileCount(); ++i)
+        std::printf("%" PRIu32 "\t%" PRIu32 "\t%08" PRIx32 "\t%s\t%s\n", archive.getUncompressedSize(i),
+                    archive.getCompressedSize(i), archive.getCRC(i), archive.getAttributes(i).c_str(),
+                    entryName(archive, i).c_str());
+    return 0;
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include "ZipString.h"
+
+#include <zlib.h>
+
+#include <cstdint>
+
+// Presents a gzip file as an archive with one member: its decompressed content.
+class CGZipFile {
+public:
+    CGZipFile() = default;
+    ~CGZipFile();
+    CGZipFile(const CGZipFile&) = delete;
+    CGZipFile& operator=(const CGZipFile&) = delete;
+
+    bool open(const CString& path);
+    long getFileCount() const { return 1; }
+    uint32_t getCompressedSize(int index) const;
+    uint32_t getUncompressedSize(int index) const;
+    CString getFileName(int index) const;
+    CString getPath(int index) const;
+    CString getAttributes(int) const { return CString(); }
+
+    bool openFile(unsigned short) { return true; }
+    uint32_t readFile(void* buffer, uint32_t size);
+    bool closeFile(unsigned short) { return true; }
+    CString getCurrentOpenFileFileName() const { return getFileName(0); }
+    CString getCurrentOpenFilePath() const { return getPath(0); }
+
+private:
+    bool open_ = false;
+    gzFile stream_ = nullptr;
+    CString path_;
+};

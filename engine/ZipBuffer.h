@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+
+// An owned block of bytes whose size never changes; bulk copies work in
+// chunks of this size so that no loop allocates per chunk.
+class CZipBuffer {
+public:
+    static constexpr uint32_t kDefaultSize = 1000000;
+
+    explicit CZipBuffer(uint32_t size = kDefaultSize);
+    ~CZipBuffer();
+    CZipBuffer(const CZipBuffer&) = delete;
+    CZipBuffer& operator=(const CZipBuffer&) = delete;
+
+    void reset();
+    uint32_t size() const { return size_; }
+    operator char*() { return data_; }
+    operator const char*() const { return data_; }
+
+private:
+    uint32_t size_;
+    char* data_;
+};

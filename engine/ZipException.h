@@ -1,0 +1,32 @@
+#pragma once
+#include "ZipString.h"
+
+#include <cstdint>
+#include <stdexcept>
+
+// Every failure of the engine reaches the caller as one of these two classes.
+class CZipException : public std::logic_error {
+public:
+    explicit CZipException(const CString& message);
+    CZipException(const CZipException&) = default;
+    CZipException& operator=(const CZipException&) = default;
+    ~CZipException() override;
+
+    virtual CString getMessage() const;
+};
+
+// Carries the operating system's error code from the moment it was thrown,
+// so the message can explain what the system refused.
+class CZipLastErrorException : public CZipException {
+public:
+    explicit CZipLastErrorException(const CString& message);
+    CZipLastErrorException(const CZipLastErrorException&) = default;
+    CZipLastErrorException& operator=(const CZipLastErrorException&) = default;
+    ~CZipLastErrorException() override;
+
+    CString getMessage() const override;
+    uint32_t errorCode() const { return errorCode_; }
+
+private:
+    uint32_t errorCode_;
+};

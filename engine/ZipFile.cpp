@@ -1,0 +1,153 @@
+#include "ZipFile.h"
+
+#include <cstdlib>
+
+namespace {
+bool endsWith(const CString& text, const char* suffix)
+{
+    CString tail(suffix);
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool isGzipPath(const CString& path)
+{
+    return endsWith(path, ".gz") || endsWith(path, ".tgz");
+}
+
+bool isTarPath(const CString& path)
+{
+    return endsWith(path, ".tar");
+}
+}
+
+CZipFile::CZipFile(ICallBack* callback)
+    : centralDir_(this), file_(os::kInvalidFile), callback_(callback)
+{
+}
+
+CZipFile::~CZipFile()
+{
+    close();
+    EmptyPtrList();
+}
+
+// Tar and gzip files are told apart from zip archives by the exact,
+// case-sensitive suffix of their name, never by their content.
+bool CZipFile::openReader(const CString& path)
+{
+    if (isGzipPath(path)) {
+        gzipMode_ = true;
+        return gzipReader_.open(path);
+    }
+    tarMode_ = true;
+    return tarReader_.open(path);
+}
+
+void CZipFile::Open(const CString& path)
+{
+    gzipMode_ = tarMode_ = false;
+    if (isGzipPath(path) || isTarPath(path)) {
+        openReader(path);
+        return;
+    }
+    readOnly_ = true;
+    path_ = path;
+    file_ = os::openFile(path, os::OpenMode::ReadWriteAlways);
+    good_ = file_ != os::kInvalidFile;
+    if (good_) {
+        readOnly_ = false;
+        return;
+    }
+    file_ = os::openFile(path, os::OpenMode::ReadOnlyAlways);
+    good_ = file_ != os::kInvalidFile;
+    if (!good_)
+        throw CZipLastErrorException("Failed to open file " + path);
+}
+
+bool CZipFile::openZipFile(const CString& path)
+{
+    if (isGzipPath(path) || isTarPath(path)) {
+        gzipMode_ = tarMode_ = false;
+        return openReader(path);
+    }
+    password_.clear();
+    if (!is_open())
+        Open(path);
+    if (!parseCentralDir()) {
+        close();
+        if (askForSpecificDisk(-1))
+            return openZipFile(path);
+    }
+    return is_open();
+}
+
+bool CZipFile::createNewZip(CString path)
+{
+    password_.clear();
+    close();
+    if (isGzipPath(path) || isTarPath(path))
+        return openReader(path);
+    if (isRemovableDrive(path))
+        spanningMode_ = callback_->askForSpanning();
+    currentDisk_ = 0;
+    Open(path);
+    if (readOnly_ || !is_open())
+        return false;
+    centralDir_.close();
+    centralDir_.write();
+    return is_open();
+}
+
+bool CZipFile::parseCentralDir()
+{
+    return centralDir_.parseCentralDir();
+}
+
+void CZipFile::close()
+{
+    if (!is_open())
+        return;
+    flush();
+    os::closeFile(file_);
+    file_ = os::kInvalidFile;
+    centralDir_.closeFile();
+    centralDir_.close();
+}
+
+bool CZipFile::is_open() const
+{
+    return file_ != os::kInvalidFile;
+}
+
+CString CZipFile::getGlobalComment() const
+{
+    return centralDir_.getGlobalComment();
+}
+
+void CZipFile::CheckForError(int zlibResult)
+{
+    if (zlibResult != Z_OK && zlibResult != Z_NEED_DICT)
+        throw CZipException("Extraction library error");
+}
+
+void* CZipFile::_zliballoc(void* opaque, unsigned items, unsigned size)
+{
+    void* block = std::malloc(static_cast<size_t>(items) * size);
+    if (opaque && block)
+        (*static_cast<AllocationMap*>(opaque))[block] = block;
+    return block;
+}
+
+void CZipFile::_zlibfree(void* opaque, void* block)
+{
+    if (opaque)
+        static_cast<AllocationMap*>(opaque)->erase(block);
+    std::free(block);
+}
+
+void CZipFile::EmptyPtrList()
+{
+    for (auto& allocation : allocations_)
+        std::free(allocation.second);
+    allocations_.clear();
+}

@@ -1,0 +1,177 @@
+#pragma once
+#include "CallBack.h"
+#include "GZipFile.h"
+#include "TarFile.h"
+#include "ZipBuffer.h"
+#include "ZipCentralDir.h"
+#include "ZipException.h"
+#include "ZipFileHeader.h"
+#include "ZipString.h"
+#include "os/Os.h"
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+// The one object through which a program works on an archive: a zip archive
+// it can read and change, or a tar or gzip file it can only read.
+class CZipFile {
+public:
+    enum eMoveMode { begin = 0, current = 1, end = 2 };
+
+    explicit CZipFile(ICallBack* callback);
+    ~CZipFile();
+    CZipFile(const CZipFile&) = delete;
+    CZipFile& operator=(const CZipFile&) = delete;
+
+    // Opening and closing
+    bool openZipFile(const CString& path);
+    bool createNewZip(CString path);
+    bool parseCentralDir();
+    void close();
+    bool is_open() const;
+    bool fail() const { return !good_; }
+    bool isReadOnly() const { return readOnly_ || !is_open(); }
+    bool isBufferedMode() const { return bufferedMode_; }
+    bool isSpanningMode() const { return spanningMode_; }
+    bool isGzipMode() const { return gzipMode_; }
+    bool isTarMode() const { return tarMode_; }
+    void setSpanningMode(bool spanning) { spanningMode_ = spanning; }
+    unsigned short GetCurrentDisk() const { return static_cast<unsigned short>(currentDisk_); }
+    void setCurrentDisk(unsigned short disk) { currentDisk_ = disk; }
+    uint32_t getExeOffset() const { return exeOffset_; }
+    CString getPath() const { return path_; }
+    CString getGlobalComment() const;
+    void setGlobalComment(const CString& comment);
+    void setPassword(const CString& password) { password_ = password; }
+
+    // Byte stream over the archive file
+    uint32_t read(char* buffer, uint32_t count, bool mayContinueOnNextDisk);
+    uint32_t write(const char* buffer, uint32_t count, bool keepWhole);
+    void seekg(int64_t offset, eMoveMode mode);
+    int64_t tellg() const;
+    void flush();
+    uint32_t GetLength() const;
+    void setEndOfFile();
+
+    // Listing
+    long getFileCount() const;
+    const CZipFileHeader* getFileHeader(long index) const;
+    uint32_t getCompressedSize(int index) const;
+    uint32_t getUncompressedSize(int index) const;
+    uint32_t getCRC(int index) const;
+    CString getFileName(int index) const;
+    CString getPath(int index) const;
+    CString getAttributes(int index) const;
+    CString getCurrentOpenFilePath() const;
+    CString getCurrentOpenFileFileName() const;
+
+    // Reading entries
+    bool openFile(unsigned short index);
+    uint32_t readFile(void* buffer, uint32_t size);
+    bool closeFile(unsigned short index);
+
+    // Changing the archive
+    bool addNewFiles(std::vector<CString>& files, uint32_t option, bool keepFolderNames,
+                     bool replaceExisting);
+    void removeSomeFiles(std::vector<CZipFileHeader*>& headers);
+    void removeSomeFiles(std::vector<int32_t>& indexes);
+
+    // Spanned sets on removable drives
+    bool askForSpecificDisk(int disk);
+    bool askForNextDisk();
+
+    static void* _zliballoc(void* opaque, unsigned items, unsigned size);
+    static void _zlibfree(void* opaque, void* block);
+
+private:
+    friend class CZipCentralDir;
+    friend class CZipFileHeader;
+    friend class ZipFileTestAccess;
+
+    using AllocationMap = std::map<void*, void*>;
+
+    void Open(const CString& path);
+    bool openReader(const CString& path);
+    uint32_t rawWrite(const char* buffer, uint32_t count, bool keepWhole);
+    bool readExactly(char* buffer, uint32_t count);
+    int64_t myGetFileSize() const;
+    static void CheckForError(int zlibResult);
+    void EmptyPtrList();
+    CZipCentralDir& getCentralDir() { return centralDir_; }
+    const CZipFileHeader* getCurrentOpenFile() const { return centralDir_.getCurrentOpenFile(); }
+    bool isRemovableDrive(const CString& path) const;
+    uint32_t GetDeviceFreeSpace(const CString& path) const;
+
+    // Reading entries
+    bool refillInput();
+    void copyStored();
+    bool inflateSome();
+    void endInflate();
+    void checkFinishedEntry() const;
+    CString currentName() const;
+
+    // Adding
+    void refuseOversizedFiles(const std::vector<CString>& files, bool keepFolderNames);
+    void removeReplacedEntries(const std::vector<CString>& files, bool keepFolderNames);
+    void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level);
+    void addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level);
+    bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt,
+                          int level);
+    CString entryNameFor(const CString& path, bool keepFolderNames);
+    void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header);
+    void writeCompressed(uint32_t count);
+    void restoreDirectory(int64_t end);
+    void throwIfWriteFailed();
+    CString convertName(CString name, bool toWindows);
+
+    // Removing
+    void removeSingleFile(long index);
+    bool MovePackedFiles(uint32_t start, uint32_t end, uint32_t shift);
+    bool canRemoveEntries() const;
+    uint32_t storedSizeOf(const CZipFileHeader& header);
+    void keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint32_t>& sizes,
+                           size_t moved);
+
+    // Traditional encryption
+    void CryptInitKeys();
+    void CryptUpdateKeys(char c);
+    static uint32_t CryptCRC32(uint32_t crc, char c);
+    char CryptDecryptByte() const;
+    void CryptEncode(char& c);
+    void CryptDecode(char& c);
+    void CryptEncodeBuffer(CZipBuffer& buffer, uint32_t count);
+    void CryptDecodeBuffer(uint32_t count);
+    void CryptCryptHeader(uint32_t check, CZipBuffer& buffer);
+    bool CryptCheck();
+
+    z_stream stream_{};
+    uint32_t uncompressedLeft_ = 0;
+    uint32_t compressedLeft_ = 0;
+    uint32_t runningCrc_ = 0;
+    CZipBuffer readBuffer_;
+    bool entryOpen_ = false;
+    bool inflateActive_ = false;
+    int32_t currentDisk_ = -1;
+    CString path_;
+    CZipCentralDir centralDir_;
+    CGZipFile gzipReader_;
+    CTarFile tarReader_;
+    os::FileHandle file_;
+    bool good_ = false;
+    bool spanningMode_ = false;
+    bool gzipMode_ = false;
+    bool tarMode_ = false;
+    ICallBack* callback_;
+    bool bufferedMode_ = false;
+    CString password_;
+    uint32_t keys_[3] = {};
+    uint32_t exeOffset_ = 0;
+    CZipBuffer inputBuffer_;
+    CZipBuffer outputBuffer_;
+    bool readOnly_ = true;
+    bool writeFailed_ = false;
+    AllocationMap allocations_;
+};

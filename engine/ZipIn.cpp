@@ -1,0 +1,221 @@
+// Reading entries out of an archive, and the listing accessors. Tar and gzip
+// files answer the same calls through their readers.
+#include "ZipFile.h"
+
+#include "ZipBytes.h"
+
+#include <algorithm>
+#include <cstring>
+
+#define FORWARD_TO_READERS(call)         \
+    do {                                 \
+        if (gzipMode_)                   \
+            return gzipReader_.call;     \
+        if (tarMode_)                    \
+            return tarReader_.call;      \
+    } while (false)
+
+long CZipFile::getFileCount() const
+{
+    FORWARD_TO_READERS(getFileCount());
+    return centralDir_.getHeaderCount();
+}
+
+const CZipFileHeader* CZipFile::getFileHeader(long index) const
+{
+    return centralDir_.getFileHeader(index);
+}
+
+uint32_t CZipFile::getCompressedSize(int index) const
+{
+    FORWARD_TO_READERS(getCompressedSize(index));
+    return getFileHeader(index)->compressedSize;
+}
+
+uint32_t CZipFile::getUncompressedSize(int index) const
+{
+    FORWARD_TO_READERS(getUncompressedSize(index));
+    return getFileHeader(index)->uncompressedSize;
+}
+
+uint32_t CZipFile::getCRC(int index) const
+{
+    if (gzipMode_ || tarMode_)
+        return 0;
+    return getFileHeader(index)->getCRC();
+}
+
+CString CZipFile::getFileName(int index) const
+{
+    FORWARD_TO_READERS(getFileName(index));
+    return getFileHeader(index)->getFileName();
+}
+
+CString CZipFile::getPath(int index) const
+{
+    FORWARD_TO_READERS(getPath(index));
+    return getFileHeader(index)->getPath();
+}
+
+CString CZipFile::getAttributes(int index) const
+{
+    FORWARD_TO_READERS(getAttributes(index));
+    return getFileHeader(index)->getAttributes();
+}
+
+CString CZipFile::getCurrentOpenFilePath() const
+{
+    FORWARD_TO_READERS(getCurrentOpenFilePath());
+    return getCurrentOpenFile() ? getCurrentOpenFile()->getPath() : CString();
+}
+
+CString CZipFile::getCurrentOpenFileFileName() const
+{
+    FORWARD_TO_READERS(getCurrentOpenFileFileName());
+    return currentName();
+}
+
+CString CZipFile::currentName() const
+{
+    return getCurrentOpenFile() ? getCurrentOpenFile()->getFileName() : CString();
+}
+
+void CZipCentralDir::openFile(int index)
+{
+    current_ = headers_[static_cast<size_t>(index)];
+    if (owner_->currentDisk_ != current_->firstDisk && !owner_->askForSpecificDisk(current_->firstDisk))
+        throw CZipException("Unable to open file " + current_->name);
+    const CString message = "Corrupt zip file found when trying to read local header : " + current_->name;
+    try {
+        owner_->seekg(current_->localHeaderOffset, CZipFile::begin);
+    } catch (const CZipException&) {
+        throw CZipLastErrorException(message);
+    }
+    uint16_t extraLength = 0;
+    if (!current_->readLocal(extraLength))
+        throw CZipException(message);
+    if (extraLength)
+        owner_->seekg(extraLength, CZipFile::current);
+}
+
+bool CZipFile::openFile(unsigned short index)
+{
+    FORWARD_TO_READERS(openFile(index));
+    endInflate();
+    centralDir_.openFile(index);
+    const CZipFileHeader* header = getCurrentOpenFile();
+    callback_->setStatusText("Extracting file " + header->getFileName());
+    uint32_t dataSize = header->compressedSize;
+    if (header->IsEncrypted()) {
+        if (dataSize < zipbytes::kEncryptionHeaderSize)
+            throw CZipException("Encryption problem " + header->getFileName());
+        CryptInitKeys();
+        if (!CryptCheck())
+            throw CZipException("Encryption problem " + header->getFileName());
+        dataSize -= zipbytes::kEncryptionHeaderSize;
+    }
+    if (header->method == Z_DEFLATED) {
+        stream_.zalloc = nullptr;
+        stream_.zfree = nullptr;
+        stream_.opaque = nullptr;
+        inflateInit2_(&stream_, -MAX_WBITS, "1.1.4", static_cast<int>(sizeof(z_stream)));
+        inflateActive_ = true;
+    }
+    stream_.total_out = 0;
+    stream_.avail_in = 0;
+    uncompressedLeft_ = header->uncompressedSize;
+    compressedLeft_ = dataSize;
+    runningCrc_ = crc32(0L, Z_NULL, 0);
+    entryOpen_ = true;
+    return true;
+}
+
+uint32_t CZipFile::readFile(void* buffer, uint32_t size)
+{
+    FORWARD_TO_READERS(readFile(buffer, size));
+    if (!entryOpen_ || !getCurrentOpenFile())
+        throw CZipException("You must open file before extracting");
+    const bool stored = getCurrentOpenFile()->method == 0;
+    stream_.next_out = static_cast<Bytef*>(buffer);
+    stream_.avail_out = std::min(size, uncompressedLeft_);
+    const uLong totalBefore = stream_.total_out;
+    // An empty entry may still carry a deflate stream that must be consumed.
+    const bool force = stream_.avail_out == 0 && compressedLeft_ > 0;
+    bool streamEnded = false;
+    while (!streamEnded && (stream_.avail_out > 0 || (force && compressedLeft_ > 0))) {
+        if (stream_.avail_in == 0 && !refillInput())
+            break;
+        if (stored)
+            copyStored();
+        else
+            streamEnded = inflateSome();
+    }
+    const uint32_t delivered = static_cast<uint32_t>(stream_.total_out - totalBefore);
+    uncompressedLeft_ -= delivered;
+    runningCrc_ = crc32(runningCrc_, static_cast<const Bytef*>(buffer), delivered);
+    if (delivered < size)
+        checkFinishedEntry();
+    return delivered;
+}
+
+// False when the entry's data is used up.
+bool CZipFile::refillInput()
+{
+    if (compressedLeft_ == 0)
+        return false;
+    const uint32_t chunk = std::min(compressedLeft_, readBuffer_.size());
+    const uint32_t got = read(readBuffer_, chunk, true);
+    if (fail())
+        throw CZipLastErrorException("Corrupt zip file found when exstacting " + currentName());
+    CryptDecodeBuffer(got);
+    compressedLeft_ -= got;
+    stream_.next_in = reinterpret_cast<Bytef*>(static_cast<char*>(readBuffer_));
+    stream_.avail_in = got;
+    return true;
+}
+
+void CZipFile::copyStored()
+{
+    const uint32_t count = std::min(stream_.avail_out, stream_.avail_in);
+    std::memcpy(stream_.next_out, stream_.next_in, count);
+    stream_.next_out += count;
+    stream_.avail_out -= count;
+    stream_.next_in += count;
+    stream_.avail_in -= count;
+    stream_.total_out += count;
+}
+
+// True when the deflate stream has ended.
+bool CZipFile::inflateSome()
+{
+    const int result = inflate(&stream_, Z_SYNC_FLUSH);
+    if (result == Z_STREAM_END)
+        return true;
+    CheckForError(result);
+    return false;
+}
+
+// Whoever reads an entry to its end learns whether the bytes are the ones
+// that were stored: damaged data or a wrong password never pass as good.
+void CZipFile::checkFinishedEntry() const
+{
+    if (uncompressedLeft_ != 0 || runningCrc_ != getCurrentOpenFile()->getCRC())
+        throw CZipException("Corrupt zip file found when exstacting " + currentName());
+}
+
+void CZipFile::endInflate()
+{
+    if (inflateActive_)
+        inflateEnd(&stream_);
+    inflateActive_ = false;
+}
+
+bool CZipFile::closeFile(unsigned short index)
+{
+    FORWARD_TO_READERS(closeFile(index));
+    centralDir_.closeFile();
+    endInflate();
+    EmptyPtrList();
+    entryOpen_ = false;
+    return true;
+}

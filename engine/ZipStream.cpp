@@ -1,0 +1,78 @@
+// The byte stream over the archive file: the only code that moves the file
+// pointer or touches the archive's handle.
+#include "ZipFile.h"
+
+uint32_t CZipFile::read(char* buffer, uint32_t count, bool mayContinueOnNextDisk)
+{
+    if (count == 0)
+        return 0;
+    uint32_t total = 0;
+    bool ok = os::readFile(file_, buffer, count, total);
+    if (ok && total < count && mayContinueOnNextDisk && askForNextDisk()) {
+        uint32_t rest = 0;
+        ok = os::readFile(file_, buffer + total, count - total, rest);
+        total += rest;
+    }
+    if (!ok || total == 0)
+        good_ = false;
+    return total;
+}
+
+// Record reads must never take a short count for a whole record.
+bool CZipFile::readExactly(char* buffer, uint32_t count)
+{
+    return read(buffer, count, false) == count && !fail();
+}
+
+uint32_t CZipFile::write(const char* buffer, uint32_t count, bool keepWhole)
+{
+    return rawWrite(buffer, count, keepWhole);
+}
+
+uint32_t CZipFile::rawWrite(const char* buffer, uint32_t count, bool)
+{
+    uint32_t written = 0;
+    if (!os::writeFile(file_, buffer, count, written) || written == 0)
+        good_ = false;
+    // Remembered until a change to the archive asks, so that a full disk is
+    // never reported as success.
+    if (written < count)
+        writeFailed_ = true;
+    return written;
+}
+
+void CZipFile::seekg(int64_t offset, eMoveMode mode)
+{
+    if (offset > 0) {
+        int64_t available = mode == current ? myGetFileSize() - tellg() : mode == begin ? myGetFileSize() : 0;
+        if (available < offset) {
+            os::setLastError(os::kErrorDiskFull);
+            throw CZipLastErrorException("Error while trying to find data");
+        }
+    }
+    os::seekFile(file_, offset, static_cast<os::Origin>(mode));
+    good_ = true;
+}
+
+int64_t CZipFile::tellg() const
+{
+    return os::filePosition(file_);
+}
+
+void CZipFile::flush() {}
+
+uint32_t CZipFile::GetLength() const
+{
+    int64_t size = os::fileSizeAtPath(path_);
+    return size < 0 ? 0 : static_cast<uint32_t>(size);
+}
+
+void CZipFile::setEndOfFile()
+{
+    os::truncateHere(file_);
+}
+
+int64_t CZipFile::myGetFileSize() const
+{
+    return os::fileSize(file_);
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The engine's only window onto the operating system. Win32 and POSIX each
+// implement it once; nothing else in the engine includes a system header.
+#include "../ZipString.h"
+
+#include <cstdint>
+#include <ctime>
+
+namespace os {
+
+using FileHandle = void*;
+extern const FileHandle kInvalidFile;
+
+enum class OpenMode {
+    ReadWriteAlways,   // archive: read and write, others may read, created when missing
+    ReadOnlyAlways,    // archive fallback when writing is refused
+    ReadExisting,      // a file being added or a stub being copied
+    TempDeleteOnClose, // scratch file that disappears when closed
+};
+
+enum class Origin { Begin = 0, Current = 1, End = 2 };
+
+FileHandle openFile(const CString& path, OpenMode mode);
+void closeFile(FileHandle file);
+// Both report false when the system call failed; a short count is not a failure.
+bool readFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done);
+bool writeFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done);
+bool seekFile(FileHandle file, int64_t offset, Origin origin);
+int64_t filePosition(FileHandle file);
+int64_t fileSize(FileHandle file);
+bool truncateHere(FileHandle file);
+bool flushFile(FileHandle file);
+
+// Size of the file named by path, -1 when there is none. Looks at the
+// directory entry, not at any open handle.
+int64_t fileSizeAtPath(const CString& path);
+bool removeFile(const CString& path);
+// Both paths name one and the same existing file.
+bool isSameFile(const CString& a, const CString& b);
+
+// Windows attribute bits; kNoAttributes when the path does not exist.
+constexpr uint32_t kAttrReadOnly = 0x01;
+constexpr uint32_t kAttrDirectory = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint32_t kNoAttributes = 0xFFFFFFFF;
+uint32_t fileAttributes(const CString& path);
+bool fileModificationTime(const CString& path, std::time_t& seconds);
+bool toLocalTime(std::time_t seconds, std::tm& local);
+
+uint32_t lastError();
+void setLastError(uint32_t code);
+extern const uint32_t kErrorDiskFull;
+// The system's own explanation of an error code; empty when it has none.
+CString errorText(uint32_t code);
+
+// Ordering of stored names in the directory's index: locale-aware, case-sensitive.
+int compareNames(const CString& a, const CString& b);
+
+// A full path less its drive ("C:\\" on Windows, the leading "/" on POSIX),
+// the start of an entry name that keeps folder names.
+CString dropDrivePart(const CString& path);
+
+// Folder of the running program, with its trailing separator.
+CString programFolder();
+CString tempFolder();
+
+// Removable drives are what makes an archive a spanned set. Tests replace
+// the system's answer with a simulated drive.
+class Drives {
+public:
+    virtual ~Drives() = default;
+    virtual bool isRemovable(const CString& path) = 0;
+    virtual uint32_t freeSpace(const CString& path) = 0;
+};
+Drives& drives();
+// Installs a replacement (nullptr restores the system's); returns the previous one.
+Drives* setDrives(Drives* replacement);
+
+} // namespace os

@@ -1,0 +1,237 @@
+#include "Os.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace os {
+
+const FileHandle kInvalidFile = reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));
+const uint32_t kErrorDiskFull = ENOSPC;
+
+namespace {
+int fd(FileHandle file)
+{
+    return static_cast<int>(reinterpret_cast<intptr_t>(file));
+}
+
+FileHandle handle(int descriptor)
+{
+    return reinterpret_cast<FileHandle>(static_cast<intptr_t>(descriptor));
+}
+
+// Root may write anywhere; a file without write bits stands for the Windows
+// read-only attribute so that opening behaves the same for every user.
+bool hasNoWriteBits(const CString& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+}
+
+int openReadWrite(const CString& path)
+{
+    if (hasNoWriteBits(path)) {
+        errno = EACCES;
+        return -1;
+    }
+    return ::open(path.c_str(), O_RDWR | O_CREAT, 0666);
+}
+
+int openTemporary(const CString& folder)
+{
+    CString pattern = folder + "ZipXXXXXX";
+    int descriptor = ::mkstemp(&pattern[0]);
+    if (descriptor >= 0)
+        ::unlink(pattern.c_str());
+    return descriptor;
+}
+}
+
+FileHandle openFile(const CString& path, OpenMode mode)
+{
+    switch (mode) {
+    case OpenMode::ReadWriteAlways:
+        return handle(openReadWrite(path));
+    case OpenMode::ReadOnlyAlways:
+        return handle(::open(path.c_str(), O_RDONLY | O_CREAT, 0666));
+    case OpenMode::ReadExisting:
+        return handle(::open(path.c_str(), O_RDONLY));
+    case OpenMode::TempDeleteOnClose:
+        return handle(openTemporary(path));
+    }
+    return kInvalidFile;
+}
+
+void closeFile(FileHandle file)
+{
+    ::close(fd(file));
+}
+
+bool readFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done)
+{
+    done = 0;
+    char* out = static_cast<char*>(buffer);
+    while (done < count) {
+        ssize_t got = ::read(fd(file), out + done, count - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        done += static_cast<uint32_t>(got);
+    }
+    return true;
+}
+
+bool writeFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done)
+{
+    done = 0;
+    const char* in = static_cast<const char*>(buffer);
+    while (done < count) {
+        ssize_t put = ::write(fd(file), in + done, count - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<uint32_t>(put);
+    }
+    return true;
+}
+
+bool seekFile(FileHandle file, int64_t offset, Origin origin)
+{
+    static const int whence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    return ::lseek(fd(file), static_cast<off_t>(offset), whence[static_cast<int>(origin)]) >= 0;
+}
+
+int64_t filePosition(FileHandle file)
+{
+    return ::lseek(fd(file), 0, SEEK_CUR);
+}
+
+int64_t fileSize(FileHandle file)
+{
+    struct stat st;
+    return ::fstat(fd(file), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+bool truncateHere(FileHandle file)
+{
+    off_t here = ::lseek(fd(file), 0, SEEK_CUR);
+    return here >= 0 && ::ftruncate(fd(file), here) == 0;
+}
+
+bool flushFile(FileHandle file)
+{
+    return ::fsync(fd(file)) == 0;
+}
+
+int64_t fileSizeAtPath(const CString& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+bool removeFile(const CString& path)
+{
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool isSameFile(const CString& a, const CString& b)
+{
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
+           && first.st_ino == second.st_ino;
+}
+
+uint32_t fileAttributes(const CString& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return kNoAttributes;
+    if (S_ISDIR(st.st_mode))
+        return kAttrDirectory;
+    return kAttrArchive | ((st.st_mode & 0222) == 0 ? kAttrReadOnly : 0);
+}
+
+bool fileModificationTime(const CString& path, std::time_t& seconds)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    seconds = st.st_mtime;
+    return true;
+}
+
+bool toLocalTime(std::time_t seconds, std::tm& local)
+{
+    return ::localtime_r(&seconds, &local) != nullptr;
+}
+
+uint32_t lastError()
+{
+    return static_cast<uint32_t>(errno);
+}
+
+void setLastError(uint32_t code)
+{
+    errno = static_cast<int>(code);
+}
+
+CString errorText(uint32_t code)
+{
+    return code == 0 ? CString() : CString(std::strerror(static_cast<int>(code)));
+}
+
+int compareNames(const CString& a, const CString& b)
+{
+    return std::strcmp(a.c_str(), b.c_str());
+}
+
+CString dropDrivePart(const CString& path)
+{
+    size_t start = path.find_first_not_of('/');
+    return start == CString::npos ? CString() : path.substr(start);
+}
+
+CString programFolder()
+{
+    char buffer[PATH_MAX];
+    ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0)
+        return CString();
+    CString path(buffer, static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+CString tempFolder()
+{
+    const char* folder = std::getenv("TMPDIR");
+    CString result = folder && *folder ? folder : "/tmp";
+    if (result.back() != '/')
+        result += '/';
+    return result;
+}
+
+namespace {
+// No removable drives are reachable from the POSIX build unless a test installs one.
+class FixedDrives : public Drives {
+public:
+    bool isRemovable(const CString&) override { return false; }
+    uint32_t freeSpace(const CString&) override { return 0; }
+};
+
+}
+
+Drives& systemDrives()
+{
+    static FixedDrives drives;
+    return drives;
+}
+
+} // namespace os

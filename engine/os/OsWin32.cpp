@@ -1,0 +1,236 @@
+#include "Os.h"
+
+#include <windows.h>
+
+#include <sys/stat.h>
+
+namespace os {
+
+const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
+const uint32_t kErrorDiskFull = ERROR_DISK_FULL;
+
+namespace {
+HANDLE createFile(const CString& path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
+{
+    return ::CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
+HANDLE createTemporary(const CString& folder)
+{
+    char name[MAX_PATH];
+    if (!::GetTempFileNameA(folder.c_str(), "Zip", 0, name))
+        return INVALID_HANDLE_VALUE;
+    return createFile(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_DELETE_ON_CLOSE);
+}
+
+CString rootOf(const CString& path)
+{
+    char drive[_MAX_DRIVE] = {};
+    ::_splitpath(path.c_str(), drive, nullptr, nullptr, nullptr);
+    return drive;
+}
+}
+
+FileHandle openFile(const CString& path, OpenMode mode)
+{
+    switch (mode) {
+    case OpenMode::ReadWriteAlways:
+        return createFile(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, 0);
+    case OpenMode::ReadOnlyAlways:
+        return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS, 0);
+    case OpenMode::ReadExisting:
+        return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    case OpenMode::TempDeleteOnClose:
+        return createTemporary(path);
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+void closeFile(FileHandle file)
+{
+    ::CloseHandle(file);
+}
+
+bool readFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done)
+{
+    DWORD got = 0;
+    BOOL ok = ::ReadFile(file, buffer, count, &got, nullptr);
+    done = got;
+    return ok != FALSE;
+}
+
+bool writeFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done)
+{
+    DWORD put = 0;
+    BOOL ok = ::WriteFile(file, buffer, count, &put, nullptr);
+    done = put;
+    return ok != FALSE;
+}
+
+bool seekFile(FileHandle file, int64_t offset, Origin origin)
+{
+    static const DWORD method[] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    return ::SetFilePointerEx(file, distance, nullptr, method[static_cast<int>(origin)]) != FALSE;
+}
+
+int64_t filePosition(FileHandle file)
+{
+    LARGE_INTEGER zero, position;
+    zero.QuadPart = 0;
+    if (!::SetFilePointerEx(file, zero, &position, FILE_CURRENT))
+        return -1;
+    return position.QuadPart;
+}
+
+int64_t fileSize(FileHandle file)
+{
+    LARGE_INTEGER size;
+    return ::GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+}
+
+bool truncateHere(FileHandle file)
+{
+    return ::SetEndOfFile(file) != FALSE;
+}
+
+bool flushFile(FileHandle file)
+{
+    return ::FlushFileBuffers(file) != FALSE;
+}
+
+int64_t fileSizeAtPath(const CString& path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return -1;
+    ::FindClose(search);
+    return (static_cast<int64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+}
+
+bool removeFile(const CString& path)
+{
+    return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+namespace {
+bool identify(const CString& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    HANDLE file = createFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BOOL ok = ::GetFileInformationByHandle(file, &info);
+    ::CloseHandle(file);
+    return ok != FALSE;
+}
+}
+
+bool isSameFile(const CString& a, const CString& b)
+{
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return identify(a, first) && identify(b, second) && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber
+           && first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+uint32_t fileAttributes(const CString& path)
+{
+    return ::GetFileAttributesA(path.c_str());
+}
+
+bool fileModificationTime(const CString& path, std::time_t& seconds)
+{
+    struct _stat64 status;
+    if (::_stat64(path.c_str(), &status) != 0)
+        return false;
+    seconds = static_cast<std::time_t>(status.st_mtime);
+    return true;
+}
+
+bool toLocalTime(std::time_t seconds, std::tm& local)
+{
+    return ::localtime_s(&local, &seconds) == 0;
+}
+
+uint32_t lastError()
+{
+    return ::GetLastError();
+}
+
+void setLastError(uint32_t code)
+{
+    ::SetLastError(code);
+}
+
+CString errorText(uint32_t code)
+{
+    char* text = nullptr;
+    DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+        nullptr);
+    CString result = length && text ? CString(text, length) : CString();
+    ::LocalFree(text);
+    return result;
+}
+
+int compareNames(const CString& a, const CString& b)
+{
+    return ::lstrcmpA(a.c_str(), b.c_str());
+}
+
+CString dropDrivePart(const CString& path)
+{
+    size_t drive = path.find(":\\");
+    return drive == CString::npos ? path : path.substr(drive + 2);
+}
+
+CString programFolder()
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    CString folder = path;
+    size_t slash = folder.rfind('\\');
+    return slash == CString::npos ? CString() : folder.substr(0, slash + 1);
+}
+
+CString tempFolder()
+{
+    char folder[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, folder);
+    return folder;
+}
+
+namespace {
+class SystemDrives : public Drives {
+public:
+    bool isRemovable(const CString& path) override
+    {
+        return ::GetDriveTypeA(rootOf(path).c_str()) == DRIVE_REMOVABLE;
+    }
+
+    // Computed in 32 bits like the drives it is meant for: floppies and other
+    // removable media far below 4 GiB.
+    uint32_t freeSpace(const CString& path) override
+    {
+        CString root = rootOf(path);
+        DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+        if (!::GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)
+            && !::GetDiskFreeSpaceA((root + "/").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                                    &clusters))
+            return 0;
+        return sectorsPerCluster * bytesPerSector * freeClusters;
+    }
+};
+
+}
+
+Drives& systemDrives()
+{
+    static SystemDrives drives;
+    return drives;
+}
+
+} // namespace os

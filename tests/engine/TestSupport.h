@@ -1,0 +1,111 @@
+#pragma once
+// Shared by the engine tests: sample archives, a private scratch folder per
+// test, a scripted callback, and access to the engine's private helpers.
+#include "ZipFile.h"
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// A committed sample from tests/testdata.
+std::string testdata(const std::string& name);
+// A fresh, empty folder for the running test (with a trailing separator).
+std::string scratchFolder();
+std::string join(const std::string& folder, const std::string& name);
+
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+std::string copyToScratch(const std::string& sample);
+
+// The lines of a sample's ".list" file.
+std::vector<std::string> expectedListing(const std::string& sample);
+// The same format made from what the engine reports.
+std::vector<std::string> listing(const CZipFile& archive);
+
+// Reads entry index to its end.
+std::string readEntry(CZipFile& archive, int index);
+int indexOf(const CZipFile& archive, const std::string& storedName);
+
+class ScriptedCallBack : public ICallBack {
+public:
+    bool askForDisk(int disk) override;
+    bool askForSpanning() override { return spanning; }
+    bool askForPassword(CString& password) override;
+    CString getPassword() override { return passwordForAdding; }
+    void setStatusText(CString text) override { statusTexts.push_back(text); }
+    bool checkForUserCancel() override { return cancelAt >= 0 && cancelChecks++ >= cancelAt; }
+
+    bool spanning = false;
+    std::vector<int> disksAsked;
+    bool acceptDisks = false;
+    std::string passwordToGive;
+    int passwordPrompts = 0;
+    std::string passwordForAdding;
+    std::vector<std::string> statusTexts;
+    int cancelAt = -1;
+    int cancelChecks = 0;
+};
+
+} // namespace testing_support
+
+// The engine befriends this class so that tests can reach its private helpers.
+class ZipFileTestAccess {
+public:
+    static void checkForError(int result) { CZipFile::CheckForError(result); }
+    static CString convertName(CZipFile& archive, const CString& name, bool toWindows)
+    {
+        return archive.convertName(name, toWindows);
+    }
+    static CZipCentralDir& centralDir(CZipFile& archive) { return archive.getCentralDir(); }
+    static void removeSingleFile(CZipFile& archive, long index) { archive.removeSingleFile(index); }
+    static bool movePackedFiles(CZipFile& archive, uint32_t start, uint32_t end, uint32_t shift)
+    {
+        return archive.MovePackedFiles(start, end, shift);
+    }
+    static void keepIntactEntries(CZipFile& archive, const std::vector<CZipFileHeader*>& removed,
+                                  const std::vector<uint32_t>& sizes, size_t moved)
+    {
+        archive.centralDir_.RemoveFromDisk();
+        archive.keepIntactEntries(removed, sizes, moved);
+    }
+    static uint32_t storedSizeOf(CZipFile& archive, const CZipFileHeader& header)
+    {
+        return archive.storedSizeOf(header);
+    }
+    static uint32_t cryptCrc32(uint32_t crc, char c) { return CZipFile::CryptCRC32(crc, c); }
+};
+
+namespace testing_support {
+
+// Hand-made archives for the cases no peer tool writes: lying lengths,
+// mismatched local headers, unusual methods.
+struct RawEntry {
+    RawEntry(std::string entryName, std::string bytes) : name(std::move(entryName)), data(std::move(bytes)) {}
+
+    std::string name;
+    std::string data;          // bytes as stored in the archive
+    uint16_t method = 0;
+    uint16_t flags = 0;
+    uint32_t uncompressedSize = 0xFFFFFFFF;  // default: the size of data
+    uint32_t crc = 0;
+    bool crcOfData = true;     // crc is computed from data
+    bool zeroLocalCrcAndSizes = false;
+    uint16_t localMethod = 0xFFFF;  // default: method
+    std::string localExtra;
+    std::string centralExtra;
+    uint32_t externalAttributes = 0;
+};
+
+std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment = std::string(),
+                     bool reverseDirectory = false);
+// Offset of the end record in an archive made by buildZip (no comment).
+size_t endRecordOffset(const std::string& archive);
+
+} // namespace testing_support

@@ -1,0 +1,84 @@
+"""Runs packrook-cli, natively or through the cross build's emulator, for the
+interoperability tests. The tests take the program (and the emulator, if
+any) from the environment that ctest sets."""
+import os
+import subprocess
+import tempfile
+import unittest
+import zipfile
+
+CLI = os.environ.get("PACKROOK_CLI", "")
+EMULATOR = os.environ.get("PACKROOK_EMULATOR", "")
+
+
+def native(path):
+    """The path as the program under test spells it."""
+    return "Z:" + path if EMULATOR else path
+
+
+def run(*arguments, check=True):
+    command = ([EMULATOR] if EMULATOR else []) + [CLI] + [str(a) for a in arguments]
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+    result.out = result.stdout.decode("latin-1").replace("\r\n", "\n")
+    result.err = result.stderr.decode("latin-1").replace("\r\n", "\n")
+    if check and result.returncode != 0:
+        raise AssertionError("%s exited %d: %s" % (arguments, result.returncode, result.err))
+    return result
+
+
+def listing(archive):
+    """packrook-cli's listing as (uncompressed, compressed, crc, attributes, name) tuples."""
+    lines = run("list", native(archive)).out.splitlines()
+    return [tuple(line.split("\t")) for line in lines]
+
+
+def attribute_letters(external):
+    letters = ""
+    for bit, text in ((0x01, "R"), (0x02, "H"), (0x04, "S"), (0x08, "VL"), (0x10, "SD"), (0x20, "A")):
+        if external & bit:
+            letters += text
+    return letters
+
+
+def python_listing(archive):
+    """The same listing as Python's zipfile reads it, in archive order."""
+    with zipfile.ZipFile(archive) as zf:
+        infos = sorted(zf.infolist(), key=lambda i: i.header_offset)
+        return [(str(i.file_size), str(i.compress_size), "%08x" % i.CRC, attribute_letters(i.external_attr & 0xFF),
+                 i.orig_filename) for i in infos]
+
+
+class CliTestCase(unittest.TestCase):
+    """Gives each test a temporary folder."""
+
+    def setUp(self):
+        if not CLI:
+            self.skipTest("PACKROOK_CLI is not set")
+        self._tmp = tempfile.TemporaryDirectory(prefix="packrook-")
+        self.tmp = self._tmp.name
+
+    def tearDown(self):
+        self._tmp.cleanup()
+
+    def path(self, *parts):
+        return os.path.join(self.tmp, *parts)
+
+    def write(self, relative, data, mode="wb"):
+        full = self.path(relative)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, mode) as f:
+            f.write(data)
+        return full
+
+    def make_tree(self):
+        """A folder tree with text, incompressible data, an empty file and subfolders."""
+        root = self.path("tree")
+        self.write("tree/readme.txt", b"Packrook\n" * 10)
+        self.write("tree/docs/words.txt", b"lorem ipsum dolor sit amet " * 3000)
+        self.write("tree/docs/deep/noise.bin", os.urandom(70000))
+        self.write("tree/docs/empty.txt", b"")
+        return root
+
+    def sh(self, *command, cwd=None, input=None):
+        subprocess.run(command, cwd=cwd, check=True, input=input, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
