@@ -1,7 +1,6 @@
 #include "Archive.h"
 
 #include <algorithm>
-#include <sstream>
 #include <stdexcept>
 
 void openExisting(CZipFile& archive, const std::string& path)
@@ -28,18 +27,4 @@ std::string entryName(const CZipFile& archive, int index)
                                            : archive.getFileHeader(index)->name;
     std::replace(name.begin(), name.end(), '\\', '/');
     return name;
-}
-
-bool leavesDestination(const std::string& name)
-{
-    if (name.empty() || name[0] == '/' || name[0] == '\\' || (name.size() >= 2 && name[1] == ':'))
-        return true;
-    std::string normal = name;
-    std::replace(normal.begin(), normal.end(), '\\', '/');
-    std::istringstream parts(normal);
-    std::string part;
-    while (std::getline(parts, part, '/'))
-        if (part == "..")
-            return true;
-    return false;
 }

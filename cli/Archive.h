@@ -1,6 +1,7 @@
 #pragma once
 // What the commands share: opening an archive and naming its entries.
 #include "ZipFile.h"
+#include "ZipPaths.h"
 
 #include <string>
 
@@ -10,7 +11,3 @@ void requireWritable(const CZipFile& archive, const std::string& path);
 
 // The entry's name inside the archive, with forward slashes.
 std::string entryName(const CZipFile& archive, int index);
-
-// A name that would leave the destination folder: a ".." component, a
-// leading slash or backslash, or a drive letter.
-bool leavesDestination(const std::string& name);

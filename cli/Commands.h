@@ -12,3 +12,5 @@ int testCommand(const Words& words);
 int addCommand(const Words& words);
 int deleteCommand(const Words& words);
 int commentCommand(const Words& words);
+int sfxCommand(const Words& words);
+int exeParamsCommand(const Words& words);

@@ -21,6 +21,8 @@ const Command kCommands[] = {
      addCommand},
     {"delete", "delete ARCHIVE NAME...", deleteCommand},
     {"comment", "comment ARCHIVE [TEXT]", commentCommand},
+    {"sfx", "sfx ARCHIVE OUT.exe [--install-dir D] [--run FILE]", sfxCommand},
+    {"exe-params", "exe-params FILE [--set INSTALLDIR RUNFILE]", exeParamsCommand},
 };
 
 int usage(const std::string& problem)

@@ -79,6 +79,11 @@ public:
     void removeSomeFiles(std::vector<CZipFileHeader*>& headers);
     void removeSomeFiles(std::vector<int32_t>& indexes);
 
+    // Self-extracting programs
+    bool convertToExe(const CString& exePath, const CString& installDir, const CString& runFile);
+    bool getExeParams(CString& installDir, CString& runFile);
+    void setExeParams(const CString& installDir, const CString& runFile);
+
     // Spanned sets on removable drives
     bool askForSpecificDisk(int disk);
     bool askForNextDisk();
@@ -134,6 +139,17 @@ private:
     uint32_t storedSizeOf(const CZipFileHeader& header);
     void keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint32_t>& sizes,
                            size_t moved);
+
+    // Self-extracting programs
+    class ExeTarget;
+    bool writeExe(const CString& stubPath, const CString& exePath, const CString& installDir,
+                  const CString& runFile);
+    uint32_t readStub(const CString& stubPath, const CString& installDir, const CString& runFile);
+    void appendArchive(ExeTarget& target);
+    void reopenAsExe(const CString& exePath, uint32_t stubLength);
+    bool getExeOffsets(uint32_t& installDirOffset, uint32_t& runFileOffset);
+    CString readSlotValue(uint32_t offset);
+    void writeSlot(uint32_t offset, const CString& value);
 
     // Traditional encryption
     void CryptInitKeys();

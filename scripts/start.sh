@@ -9,4 +9,4 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux -j2 --target packrook-cli
 archive=${1:-tests/testdata/infozip_recursive.zip}
 echo "Entries of $archive (size, packed size, CRC-32, attributes, name):"
-exec build/linux/cli/packrook-cli list "$archive"
+exec build/linux/bin/packrook-cli list "$archive"

@@ -80,6 +80,12 @@ public:
         return archive.storedSizeOf(header);
     }
     static uint32_t cryptCrc32(uint32_t crc, char c) { return CZipFile::CryptCRC32(crc, c); }
+    // Conversion with any stub, not only the one beside the test program.
+    static bool writeExe(CZipFile& archive, const CString& stub, const CString& exe, const CString& installDir,
+                         const CString& runFile)
+    {
+        return archive.writeExe(stub, exe, installDir, runFile);
+    }
 };
 
 namespace testing_support {

@@ -1,0 +1,212 @@
+#include "Installer.h"
+
+#include "ExeSlots.h"
+#include "ZipPaths.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+constexpr char kCaption[] = "Packrook";
+constexpr char kProgramFilesPlaceholder[] = "$$PROGRAMFILES$$";
+
+CString ownPath()
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+CString currentDirectory()
+{
+    char path[MAX_PATH] = {};
+    ::GetCurrentDirectoryA(MAX_PATH, path);
+    return path;
+}
+
+CString programFilesFolder()
+{
+    char path[MAX_PATH] = {};
+    LPITEMIDLIST folder = nullptr;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES, &folder))) {
+        ::SHGetPathFromIDListA(folder, path);
+        ::ILFree(folder);
+    }
+    if (path[0])
+        return path;
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    const CString windowsFolder = windows;
+    const size_t colon = windowsFolder.find(':');
+    if (colon == CString::npos)
+        return "c:\\program files";
+    return windowsFolder.substr(0, colon + 1) + "\\program files";
+}
+
+// Text in front of the placeholder is dropped: the folder it stands for is
+// always a full path.
+CString installDirectory()
+{
+    const CString slot = installDirSlot();
+    if (slot.empty())
+        return currentDirectory();
+    const size_t placeholder = slot.find(kProgramFilesPlaceholder);
+    if (slot.find("$$") == CString::npos || placeholder == CString::npos)
+        return slot;
+    return programFilesFolder() + slot.substr(placeholder + sizeof kProgramFilesPlaceholder - 1);
+}
+
+CString withBackslash(CString path)
+{
+    if (path.empty() || path.back() != '\\')
+        path += '\\';
+    return path;
+}
+
+std::vector<CString> components(CString path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    std::vector<CString> parts;
+    size_t start = 0;
+    for (size_t end; (end = path.find('\\', start)) != CString::npos; start = end + 1)
+        parts.push_back(path.substr(start, end - start));
+    parts.push_back(path.substr(start));
+    return parts;
+}
+
+void createFolder(const CString& path)
+{
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        ::CreateDirectoryA(path.c_str(), nullptr);
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        throw CZipException("Failed to create directory " + path);
+}
+
+// Walks the chain from its root; an empty component (a UNC start, a doubled
+// backslash) ends the walk.
+void createInstallDirectory(const CString& installDir)
+{
+    CString path;
+    for (const CString& part : components(installDir)) {
+        if (part.empty())
+            break;
+        path += part + "\\";
+        createFolder(path);
+    }
+}
+
+void createEntryFolders(CString& path, const CString& entryFolder)
+{
+    for (const CString& part : components(entryFolder)) {
+        if (part.empty())
+            continue;
+        path += part + "\\";
+        createFolder(path);
+    }
+}
+
+void showWarning(const CString& text)
+{
+    ::MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONWARNING);
+}
+
+class OutputFile {
+public:
+    explicit OutputFile(const CString& path)
+        : path_(path),
+          handle_(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr))
+    {
+        if (handle_ == INVALID_HANDLE_VALUE)
+            throw CZipLastErrorException("Couldn't open file for writing out extraction " + path);
+    }
+    ~OutputFile()
+    {
+        ::FlushFileBuffers(handle_);
+        ::CloseHandle(handle_);
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // A full disk must not leave a shortened file that looks installed.
+    void write(const char* bytes, uint32_t count)
+    {
+        DWORD written = 0;
+        if (!::WriteFile(handle_, bytes, count, &written, nullptr) || written != count)
+            throw CZipLastErrorException("Failed to write out extraction " + path_);
+    }
+
+private:
+    CString path_;
+    HANDLE handle_;
+};
+}
+
+int Installer::run()
+{
+    CString installDir = installDirectory();
+    if (!confirm(installDir))
+        return 0;
+    const CString runFile = runFileSlot();
+    installDir = withBackslash(installDir);
+    try {
+        createInstallDirectory(installDir);
+        archive_.openZipFile(ownPath());
+    } catch (const CZipException& error) {
+        showWarning(error.getMessage());
+        return 1;
+    }
+    for (long i = 0; i < archive_.getFileCount(); ++i)
+        extractEntry(installDir, i);
+    if (!runFile.empty())
+        ::ShellExecuteA(nullptr, nullptr, (installDir + runFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return 0;
+}
+
+bool Installer::confirm(const CString& installDir) const
+{
+    const CString question =
+        "The files will now install to " + installDir + "\r\n\r\nAre you sure you want to continue";
+    return ::MessageBoxA(nullptr, question.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// Each entry stands alone: whatever goes wrong with it is shown, and the
+// next entry is installed all the same.
+void Installer::extractEntry(const CString& installDir, long index)
+{
+    const auto entry = static_cast<unsigned short>(index);
+    try {
+        refuseEscapingName(index);
+        archive_.openFile(entry);
+        CString path = withBackslash(installDir);
+        createEntryFolders(path, archive_.getCurrentOpenFilePath());
+        const CString name = archive_.getCurrentOpenFileFileName();
+        if (!name.empty())
+            writeEntry(path + name);
+        archive_.closeFile(entry);
+    } catch (const CZipException& error) {
+        archive_.closeFile(entry);
+        showWarning(error.getMessage());
+    }
+}
+
+void Installer::refuseEscapingName(long index) const
+{
+    const CString& name = archive_.getFileHeader(index)->name;
+    if (leavesDestination(name))
+        throw CZipException("Not installed, the name leads outside the install directory: " + name);
+}
+
+void Installer::writeEntry(const CString& path)
+{
+    OutputFile output(path);
+    uint32_t got;
+    do {
+        got = archive_.readFile(buffer_, buffer_.size());
+        if (got)
+            output.write(buffer_, got);
+    } while (got == buffer_.size());
+}
