@@ -127,6 +127,7 @@ TEST_F(ExeConversion, ProgramIsTheStubFollowedByTheArchiveAtItsNewOffsets)
     EXPECT_EQ(ZipFileTestAccess::centralDir(reopened).endRecord().offset, stub.size() + directory);
     EXPECT_EQ(reopened.getFileHeader(0)->localHeaderOffset, stub.size());
     expectSameEntries(reopened, original);
+    reopened.close();
     expectParams(exe, "C:\\Tools", "bin\\run.exe");
 }
 
@@ -187,6 +188,7 @@ TEST_F(ExeConversion, AddingAndRemovingKeepTheStubInFront)
     ASSERT_EQ(program.getFileCount(), original.getFileCount());
     EXPECT_EQ(readEntry(program, indexOf(program, "extra.txt")), std::string(5000, 'x') + "end");
     EXPECT_EQ(readEntry(program, 0), readEntry(original, 1));
+    program.close();
     expectParams(exe, "C:\\Keep", "kept.exe");
 }
 
