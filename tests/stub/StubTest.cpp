@@ -1,0 +1,270 @@
+// The self-extractor stub at work: real self-extracting programs made by the
+// engine from the stub beside this test, run under their own process, with
+// their message boxes and password dialog answered by DialogDriver.
+#include "../engine/TestSupport.h"
+#include "DialogDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+
+using namespace testing_support;
+using namespace stub_testing;
+
+namespace {
+const char kMarkerProgram[] = "stub_marker.exe";
+const char kHostileWarning[] = "Not installed, the name leads outside the install directory: ";
+
+std::string allByteValues()
+{
+    std::string bytes;
+    for (int round = 0; round < 3000; ++round)
+        for (int value = 0; value < 256; ++value)
+            bytes += static_cast<char>((value * 7 + round) & 0xFF);
+    return bytes;
+}
+
+std::string deflateRaw(const std::string& data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+RawEntry deflated(const std::string& name, const std::string& data)
+{
+    RawEntry entry(name, deflateRaw(data));
+    entry.method = Z_DEFLATED;
+    entry.uncompressedSize = static_cast<uint32_t>(data.size());
+    entry.crcOfData = false;
+    entry.crc = crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    return entry;
+}
+
+bool exists(const std::string& path)
+{
+    return os::fileAttributes(path) != os::kNoAttributes;
+}
+
+bool appears(const std::string& path)
+{
+    for (int wait = 0; wait < 200 && !exists(path); ++wait)
+        ::Sleep(50);
+    return exists(path);
+}
+
+std::string confirmation(const std::string& installDir)
+{
+    return "The files will now install to " + installDir + "\r\n\r\nAre you sure you want to continue";
+}
+
+std::vector<std::string> textsOf(const StubRun& run)
+{
+    std::vector<std::string> texts;
+    for (const SeenWindow& window : run.windows)
+        texts.push_back(window.title + ": " + window.text);
+    return texts;
+}
+
+class StubInstall : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display)
+            GTEST_SKIP() << "the stub's windows need a display: run under scripts/with-xvfb.sh";
+        folder = scratchFolder();
+        exe = folder + "setup.exe";
+        installDir = folder + "install" + kSeparator + "sub";
+    }
+
+    // Makes setup.exe from an archive whose bytes are given.
+    void makeProgram(const std::string& archiveBytes, const std::string& install, const std::string& runFile)
+    {
+        const std::string archivePath = folder + "source.zip";
+        writeBytes(archivePath, archiveBytes);
+        makeProgramFrom(archivePath, install, runFile);
+    }
+
+    void makeProgramFrom(const std::string& archivePath, const std::string& install, const std::string& runFile)
+    {
+        ScriptedCallBack callback;
+        CZipFile archive(&callback);
+        ASSERT_TRUE(archive.openZipFile(archivePath));
+        ASSERT_TRUE(archive.convertToExe(exe, install, runFile));
+    }
+
+    StubRun run(Answers answers = Answers(), const std::string& currentDirectory = std::string())
+    {
+        return runAndAnswer(exe, currentDirectory.empty() ? folder : currentDirectory, std::move(answers));
+    }
+
+    std::string installed(const std::string& relative) const
+    {
+        return readBytes(installDir + kSeparator + relative);
+    }
+
+    std::string folder;
+    std::string exe;
+    std::string installDir;
+};
+}
+
+TEST_F(StubInstall, EveryEntryLandsByteForByteAndTheRunFileIsStarted)
+{
+    const std::string marker = readBytes(os::programFolder() + kMarkerProgram);
+    ASSERT_FALSE(marker.empty());
+    const std::string binary = allByteValues();
+    makeProgram(buildZip({{"readme.txt", "Read me first\r\n"},
+                          {"docs/", ""},
+                          deflated("docs/deep/data.bin", binary),
+                          {"docs/empty.txt", ""},
+                          {"tools/marker.exe", marker}}),
+                installDir, "tools\\marker.exe");
+
+    const StubRun result = run();
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(textsOf(result), std::vector<std::string>{"Packrook: " + confirmation(installDir)});
+    EXPECT_EQ(installed("readme.txt"), "Read me first\r\n");
+    EXPECT_EQ(installed("docs\\deep\\data.bin"), binary);
+    EXPECT_TRUE(exists(installDir + "\\docs\\empty.txt"));
+    EXPECT_EQ(installed("docs\\empty.txt"), "");
+    EXPECT_EQ(installed("tools\\marker.exe"), marker);
+    EXPECT_TRUE(appears(installDir + "\\tools\\marker-ran.txt")) << "the run file was not started";
+}
+
+TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
+{
+    makeProgram(buildZip({{"readme.txt", "text"}, {"tools/marker.exe", readBytes(os::programFolder() + kMarkerProgram)}}),
+                installDir, "tools\\marker.exe");
+    Answers no;
+    no.install = false;
+    const StubRun result = run(no);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(result.windows.size(), 1u);
+    EXPECT_FALSE(exists(folder + "install"));
+}
+
+TEST_F(StubInstall, EncryptedEntriesAskOnceThroughThePasswordDialog)
+{
+    writeBytes(folder + "first.txt", "first secret");
+    writeBytes(folder + "second.bin", allByteValues());
+    {
+        ScriptedCallBack callback;
+        callback.passwordForAdding = "Open Sesame";
+        CZipFile archive(&callback);
+        ASSERT_TRUE(archive.createNewZip(folder + "locked.zip"));
+        std::vector<CString> files{folder + "first.txt", folder + "second.bin"};
+        ASSERT_TRUE(archive.addNewFiles(files, 0, false, true));
+        ASSERT_TRUE(archive.getFileHeader(0)->IsEncrypted());
+    }
+    makeProgramFrom(folder + "locked.zip", installDir, "");
+
+    Answers answers;
+    answers.passwords = {"Open Sesame"};
+    const StubRun result = run(answers);
+    EXPECT_EQ(result.passwordDialogs, 1);
+    EXPECT_EQ(result.windows.size(), 2u) << ::testing::PrintToString(textsOf(result));
+    EXPECT_EQ(installed("first.txt"), "first secret");
+    EXPECT_EQ(installed("second.bin"), allByteValues());
+}
+
+TEST_F(StubInstall, AWrongOrMissingPasswordSkipsTheEntriesWithAWarning)
+{
+    writeBytes(folder + "a.txt", "alpha");
+    writeBytes(folder + "b.txt", "beta");
+    {
+        ScriptedCallBack callback;
+        callback.passwordForAdding = "right";
+        CZipFile archive(&callback);
+        ASSERT_TRUE(archive.createNewZip(folder + "locked.zip"));
+        std::vector<CString> files{folder + "a.txt", folder + "b.txt"};
+        ASSERT_TRUE(archive.addNewFiles(files, 0, false, true));
+    }
+    makeProgramFrom(folder + "locked.zip", installDir, "");
+
+    Answers wrong;
+    wrong.passwords = {"wrong"};
+    const StubRun wrongRun = run(wrong);
+    EXPECT_EQ(wrongRun.passwordDialogs, 1) << "the wrong password stays the archive's password";
+    EXPECT_EQ(textsOf(wrongRun), (std::vector<std::string>{"Packrook: " + confirmation(installDir),
+                                                           "Enter Password: Password",
+                                                           "Packrook: Encryption problem a.txt",
+                                                           "Packrook: Encryption problem b.txt"}));
+
+    const StubRun cancelled = run();
+    EXPECT_EQ(cancelled.passwordDialogs, 2) << "a cancelled prompt comes back for the next entry";
+    EXPECT_EQ(textsOf(cancelled).back(), "Packrook: Password not set for file");
+    EXPECT_FALSE(exists(installDir + "\\a.txt"));
+    EXPECT_FALSE(exists(installDir + "\\b.txt"));
+}
+
+TEST_F(StubInstall, NamesLeadingOutsideAreRefusedAndTheRestInstalls)
+{
+    const std::vector<std::string> hostile = {"../escaped.txt", "/rooted.txt", "\\backslashed.txt",
+                                              "C:/driven.txt", "docs/../../climbed.txt"};
+    std::vector<RawEntry> entries{{"first.txt", "1"}};
+    for (const std::string& name : hostile)
+        entries.emplace_back(name, "evil");
+    entries.emplace_back("docs/last.txt", "2");
+    makeProgram(buildZip(entries), installDir, "");
+
+    const StubRun result = run();
+    std::vector<std::string> expected{"Packrook: " + confirmation(installDir)};
+    for (const std::string& name : hostile)
+        expected.push_back(std::string("Packrook: ") + kHostileWarning + name);
+    EXPECT_EQ(textsOf(result), expected);
+    EXPECT_EQ(installed("first.txt"), "1");
+    EXPECT_EQ(installed("docs\\last.txt"), "2");
+    for (const char* outside : {"install\\escaped.txt", "climbed.txt", "install\\climbed.txt"})
+        EXPECT_FALSE(exists(folder + outside)) << outside;
+    for (const char* outside : {"Z:\\rooted.txt", "Z:\\backslashed.txt", "C:\\driven.txt"})
+        EXPECT_FALSE(exists(outside)) << outside;
+}
+
+TEST_F(StubInstall, AnEmptyInstallDirectoryIsTheCurrentOne)
+{
+    makeProgram(buildZip({{"here.txt", "here"}}), "", "");
+    const std::string current = folder + "current";
+    ::CreateDirectoryA(current.c_str(), nullptr);
+    const StubRun result = run(Answers(), current);
+    EXPECT_EQ(textsOf(result), std::vector<std::string>{"Packrook: " + confirmation(current)});
+    EXPECT_EQ(readBytes(current + "\\here.txt"), "here");
+}
+
+TEST_F(StubInstall, TheProgramFilesPlaceholderDropsWhatComesBeforeIt)
+{
+    char programFiles[MAX_PATH] = {};
+    ASSERT_TRUE(::SHGetSpecialFolderPathA(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE));
+    makeProgram(buildZip({{"x.txt", "x"}}), "X$$PROGRAMFILES$$\\Tools", "");
+    Answers no;
+    no.install = false;
+    const StubRun result = run(no);
+    EXPECT_EQ(textsOf(result),
+              std::vector<std::string>{"Packrook: " + confirmation(std::string(programFiles) + "\\Tools")});
+}
+
+TEST_F(StubInstall, AnInstallDirectoryThatCannotBeMadeIsReported)
+{
+    writeBytes(folder + "blocker", "a file where a folder should go");
+    const std::string blocked = folder + "blocker\\sub";
+    // A file's name with a backslash behind it names no folder: the walk stops there.
+    makeProgram(buildZip({{"x.txt", "x"}, {"tools/marker.exe", readBytes(os::programFolder() + kMarkerProgram)}}),
+                blocked, "tools\\marker.exe");
+    const StubRun result = run();
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_EQ(textsOf(result), (std::vector<std::string>{"Packrook: " + confirmation(blocked),
+                                                         "Packrook: Failed to create directory " + folder + "blocker\\"}));
+    EXPECT_FALSE(exists(blocked));
+}
