@@ -97,6 +97,26 @@ protected:
         makeProgramFrom(archivePath, install, runFile);
     }
 
+    // Files of these names and contents, encrypted with the password.
+    void makeEncryptedProgram(const std::vector<std::pair<std::string, std::string>>& files,
+                              const std::string& password)
+    {
+        ScriptedCallBack callback;
+        callback.passwordForAdding = password;
+        {
+            CZipFile archive(&callback);
+            ASSERT_TRUE(archive.createNewZip(folder + "locked.zip"));
+            std::vector<CString> paths;
+            for (const auto& [name, content] : files) {
+                writeBytes(folder + name, content);
+                paths.push_back(folder + name);
+            }
+            ASSERT_TRUE(archive.addNewFiles(paths, 0, false, true));
+            ASSERT_TRUE(archive.getFileHeader(0)->IsEncrypted());
+        }
+        makeProgramFrom(folder + "locked.zip", installDir, "");
+    }
+
     void makeProgramFrom(const std::string& archivePath, const std::string& install, const std::string& runFile)
     {
         ScriptedCallBack callback;
@@ -158,18 +178,7 @@ TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
 
 TEST_F(StubInstall, EncryptedEntriesAskOnceThroughThePasswordDialog)
 {
-    writeBytes(folder + "first.txt", "first secret");
-    writeBytes(folder + "second.bin", allByteValues());
-    {
-        ScriptedCallBack callback;
-        callback.passwordForAdding = "Open Sesame";
-        CZipFile archive(&callback);
-        ASSERT_TRUE(archive.createNewZip(folder + "locked.zip"));
-        std::vector<CString> files{folder + "first.txt", folder + "second.bin"};
-        ASSERT_TRUE(archive.addNewFiles(files, 0, false, true));
-        ASSERT_TRUE(archive.getFileHeader(0)->IsEncrypted());
-    }
-    makeProgramFrom(folder + "locked.zip", installDir, "");
+    makeEncryptedProgram({{"first.txt", "first secret"}, {"second.bin", allByteValues()}}, "Open Sesame");
 
     Answers answers;
     answers.passwords = {"Open Sesame"};
@@ -182,17 +191,7 @@ TEST_F(StubInstall, EncryptedEntriesAskOnceThroughThePasswordDialog)
 
 TEST_F(StubInstall, AWrongOrMissingPasswordSkipsTheEntriesWithAWarning)
 {
-    writeBytes(folder + "a.txt", "alpha");
-    writeBytes(folder + "b.txt", "beta");
-    {
-        ScriptedCallBack callback;
-        callback.passwordForAdding = "right";
-        CZipFile archive(&callback);
-        ASSERT_TRUE(archive.createNewZip(folder + "locked.zip"));
-        std::vector<CString> files{folder + "a.txt", folder + "b.txt"};
-        ASSERT_TRUE(archive.addNewFiles(files, 0, false, true));
-    }
-    makeProgramFrom(folder + "locked.zip", installDir, "");
+    makeEncryptedProgram({{"a.txt", "alpha"}, {"b.txt", "beta"}}, "right");
 
     Answers wrong;
     wrong.passwords = {"wrong"};
