@@ -123,6 +123,7 @@ private:
     CString entryNameFor(const CString& path, bool keepFolderNames);
     void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header);
     void writeCompressed(uint32_t count);
+    void writeDataDescriptor(const CZipFileHeader& header);
     void restoreDirectory(int64_t end);
     void throwIfWriteFailed();
     CString convertName(CString name, bool toWindows);

@@ -223,8 +223,23 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
     throwIfWriteFailed();
     flush();
     seekg(header.compressedSize, current);
+    if (header.IsDataDescr())
+        writeDataDescriptor(header);
     setEndOfFile();
     return true;
+}
+
+// Readers that see flag bit 3 expect the descriptor behind the data and count
+// it as part of the entry; without it they take the next entry for an overlap.
+void CZipFile::writeDataDescriptor(const CZipFileHeader& header)
+{
+    char descriptor[zipbytes::kDescriptorSize];
+    zipbytes::put32(descriptor, zipbytes::kDescriptorSignature);
+    zipbytes::put32(descriptor + 4, header.crc32);
+    zipbytes::put32(descriptor + 8, header.compressedSize);
+    zipbytes::put32(descriptor + 12, header.uncompressedSize);
+    write(descriptor, sizeof descriptor, true);
+    throwIfWriteFailed();
 }
 
 void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header)

@@ -191,9 +191,10 @@ std::string centralRecord(const RawEntry& entry, uint32_t offset)
 }
 }
 
-std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment, bool reverseDirectory)
+std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment, bool reverseDirectory,
+                     const std::string& leading)
 {
-    std::string archive;
+    std::string archive = leading;
     std::vector<std::string> records;
     for (const RawEntry& entry : entries) {
         records.push_back(centralRecord(entry, static_cast<uint32_t>(archive.size())));

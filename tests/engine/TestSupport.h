@@ -103,8 +103,10 @@ struct RawEntry {
     uint32_t externalAttributes = 0;
 };
 
+// leading: bytes in front of the first entry (a program's head); offsets
+// count from the start of the file, as in a self-extracting program.
 std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment = std::string(),
-                     bool reverseDirectory = false);
+                     bool reverseDirectory = false, const std::string& leading = std::string());
 // Offset of the end record in an archive made by buildZip (no comment).
 size_t endRecordOffset(const std::string& archive);
 
