@@ -97,6 +97,18 @@ std::vector<std::string> listing(const CZipFile& archive)
     return lines;
 }
 
+std::string openingFailure(const std::string& path)
+{
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    try {
+        archive.openZipFile(path);
+    } catch (const CZipException& error) {
+        return error.getMessage();
+    }
+    return "opened";
+}
+
 std::string readEntry(CZipFile& archive, int index)
 {
     std::string content;

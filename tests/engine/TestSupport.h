@@ -29,6 +29,9 @@ std::vector<std::string> expectedListing(const std::string& sample);
 // The same format made from what the engine reports.
 std::vector<std::string> listing(const CZipFile& archive);
 
+// The message with which opening the archive at path fails, or "opened".
+std::string openingFailure(const std::string& path);
+
 // Reads entry index to its end.
 std::string readEntry(CZipFile& archive, int index);
 int indexOf(const CZipFile& archive, const std::string& storedName);
