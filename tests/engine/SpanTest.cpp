@@ -254,3 +254,118 @@ TEST(Spanning, RecordsStayWholeWhereverTheDiskEndsFall)
         expectWholeRecords(join(scratchFolder(), "files" + std::to_string(files)), 1500, manySmallFiles(files));
     }
 }
+
+TEST(SpanningStream, RecordsMoveWholeToTheNextDiskAndDataFillsEachDisk)
+{
+    SimulatedDrive drive(scratchFolder(), {52, 76, 200});
+    DiskChanger changer(drive);
+    CZipFile archive(&changer);
+    ASSERT_TRUE(archive.createNewZip(drive.path(kSetName)));  // a 22-byte end record: 30 bytes free
+    const std::string record(46, 'r');
+    archive.write(record.data(), 46, true);
+    EXPECT_EQ(changer.disksAsked, std::vector<int>({2}));
+    EXPECT_EQ(archive.GetCurrentDisk(), 1);
+    const std::string data(100, 'd');
+    archive.write(data.data(), 100, false);  // 30 bytes free on the second disk
+    EXPECT_EQ(changer.disksAsked, std::vector<int>({2, 3}));
+    changer.refuseFrom = 2;
+    const std::string more(500, 'm');
+    const std::string message = messageOf([&] { archive.write(more.data(), 500, false); });
+    EXPECT_EQ(message.substr(0, 28), "Failed to write the file\r\n\r\n");
+    EXPECT_FALSE(archive.is_open());
+    EXPECT_EQ(drive.contentOf(0, kSetName).size(), 22u);
+    EXPECT_EQ(drive.contentOf(1, kSetName), record + data.substr(0, 30));
+    EXPECT_EQ(drive.contentOf(2, kSetName), data.substr(30) + more.substr(0, 130));
+}
+
+TEST(SpanningRefused, NextDiskWhileAddingClosesTheSetAndKeepsNoBytesForTheNext)
+{
+    SimulatedDrive refusing(join(scratchFolder(), "refused"), {200000, 200000});
+    std::vector<CString> paths;
+    makeSources(scratchFolder(), {{"big.bin", 300000, true}}, paths);
+    DiskChanger changer(refusing);
+    changer.refuseFrom = 0;
+    CZipFile archive(&changer);
+    ASSERT_TRUE(archive.createNewZip(refusing.path(kSetName)));
+    EXPECT_EQ(messageOf([&] { archive.addNewFiles(paths, 0, false, false); }), "Zip Spanning Failed");
+    EXPECT_EQ(changer.disksAsked, std::vector<int>({2}));
+    EXPECT_FALSE(archive.is_open());
+    EXPECT_FALSE(archive.isBufferedMode());
+    EXPECT_FALSE(archive.addNewFiles(paths, 0, false, false)) << "a closed archive takes no files";
+    EXPECT_LE(refusing.contentOf(0, kSetName).size(), 200000u);
+
+    SimulatedDrive drive(join(scratchFolder(), "next"), {5000, 5000});
+    const WrittenSet set = writeSet(drive, {{"small.txt", 3000, false}});
+    SetLayout(drive).check();
+    expectSetReadsBack(drive, 0, set);
+}
+
+class SpanningReadRefused : public ::testing::Test {
+protected:
+    // Three floppies: a large entry crosses all of them, the directory lies on the last.
+    void SetUp() override { set_ = writeSet(drive_, {{"small.txt", 5000, false}, {"huge.bin", 3000000, true}}); }
+
+    void openRefusingFrom(CZipFile& archive, DiskChanger& changer, int disk, int refuseFrom)
+    {
+        drive_.insert(disk);
+        changer.refuseFrom = refuseFrom;
+        ASSERT_TRUE(archive.openZipFile(drive_.path(kSetName)));
+    }
+
+    SimulatedDrive drive_{scratchFolder(), std::vector<uint32_t>(4, kFloppy)};
+    WrittenSet set_;
+};
+
+TEST_F(SpanningReadRefused, TheLastDisk)
+{
+    drive_.insert(0);
+    DiskChanger changer(drive_);
+    changer.refuseFrom = 0;
+    CZipFile archive(&changer);
+    EXPECT_FALSE(archive.openZipFile(drive_.path(kSetName)));
+    EXPECT_FALSE(archive.is_open());
+    EXPECT_EQ(changer.disksAsked, std::vector<int>({-1}));
+    expectSetReadsBack(drive_, 0, set_);
+}
+
+TEST_F(SpanningReadRefused, TheDiskAnEntryStartsOn)
+{
+    DiskChanger changer(drive_);
+    CZipFile archive(&changer);
+    openRefusingFrom(archive, changer, 2, 0);
+    const int small = indexOf(archive, "small.txt");
+    EXPECT_EQ(messageOf([&] { archive.openFile(static_cast<unsigned short>(small)); }), "Unable to open file small.txt");
+    EXPECT_EQ(changer.disksAsked, std::vector<int>({1}));
+    EXPECT_FALSE(archive.is_open());
+    expectSetReadsBack(drive_, 2, set_);
+}
+
+TEST_F(SpanningReadRefused, TheNextDiskInTheMiddleOfAnEntry)
+{
+    DiskChanger changer(drive_);
+    CZipFile archive(&changer);
+    openRefusingFrom(archive, changer, 2, 1);
+    const int huge = indexOf(archive, "huge.bin");
+    const std::string expected = "Corrupt zip file found when exstacting huge.bin\r\n\r\n";
+    EXPECT_EQ(messageOf([&] { readEntry(archive, huge); }).substr(0, expected.size()), expected);
+    EXPECT_EQ(changer.disksAsked, std::vector<int>({1, 2}));
+    archive.closeFile(static_cast<unsigned short>(huge));
+    expectSetReadsBack(drive_, 1, set_);
+}
+
+TEST(SpanningRefused, TheDiskWhereTheDirectoryStarts)
+{
+    SimulatedDrive drive(scratchFolder(), std::vector<uint32_t>(8, 3000));
+    writeSet(drive, manySmallFiles(60));
+    SetLayout layout(drive);
+    layout.check();
+    ASSERT_LT(layout.startDisk(), drive.lastWrittenDisk());
+    drive.insert(drive.lastWrittenDisk());
+    DiskChanger changer(drive);
+    changer.refuseFrom = 0;
+    CZipFile archive(&changer);
+    EXPECT_EQ(messageOf([&] { archive.openZipFile(drive.path(kSetName)); }),
+              "Couldn't open the zip information start disk");
+    EXPECT_EQ(changer.disksAsked, std::vector<int>({layout.startDisk() + 1}));
+    EXPECT_FALSE(archive.is_open());
+}
