@@ -13,6 +13,8 @@ public:
     CGZipFile(const CGZipFile&) = delete;
     CGZipFile& operator=(const CGZipFile&) = delete;
 
+    // False when the file cannot be opened at all; a file that is not gzip
+    // data opens and reads through unchanged.
     bool open(const CString& path);
     long getFileCount() const { return 1; }
     uint32_t getCompressedSize(int index) const;
@@ -28,7 +30,12 @@ public:
     CString getCurrentOpenFilePath() const { return getPath(0); }
 
 private:
+    void closeStream();
+    void measure();
+
     bool open_ = false;
     gzFile stream_ = nullptr;
     CString path_;
+    uint32_t fileSize_ = 0;
+    uint32_t contentSize_ = 0;
 };

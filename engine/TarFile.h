@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-// Lists and reads the members of an uncompressed tar file. Nothing is ever
-// written to a tar file.
+// Lists and reads the members of an uncompressed tar file, as written by the
+// ustar, GNU and pax formats. Nothing is ever written to a tar file.
 class CTarFile {
 public:
     CTarFile();
@@ -29,5 +29,21 @@ public:
     CString getCurrentOpenFileFileName() const;
 
 private:
+    struct Member {
+        CString name;        // folders end in "/"
+        uint32_t size;       // 0 for folders, links and devices: they carry no content
+        uint32_t dataOffset;
+    };
+    struct Block;
+
+    void closeHandle();
+    void scan();
+    void readNamingData(const Block& block, uint32_t size, CString& longName);
+    CString readData(uint32_t size);
+    uint32_t getoct(const char* field, int length) const;
+
+    std::vector<Member> members_;
     os::FileHandle file_;
+    int32_t current_ = -1;
+    uint32_t delivered_ = 0;
 };

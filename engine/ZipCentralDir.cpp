@@ -92,6 +92,7 @@ void CZipCentralDir::ReadHeaders()
     owner_->seekg(static_cast<int64_t>(owner_->getExeOffset()) + end_.offset, CZipFile::begin);
     removeHeaders();
     for (uint32_t i = 0; i < end_.totalRecords; ++i) {
+        nextDiskAtItsEnd();
         auto* header = new CZipFileHeader(owner_);
         headers_.push_back(header);
         if (!header->read(owner_))
@@ -103,6 +104,16 @@ void CZipCentralDir::ReadHeaders()
 
 // Entry indexes follow the physical order of the data, whatever the order of
 // the directory records; two records claiming the same bytes are corrupt.
+// No record is split between disks, so the directory of a spanned set goes
+// on at the start of the next disk wherever one disk ends.
+void CZipCentralDir::nextDiskAtItsEnd()
+{
+    if (owner_->currentDisk_ >= end_.thisDisk || owner_->tellg() < owner_->myGetFileSize())
+        return;
+    if (!owner_->askForNextDisk())
+        throw CZipException("Couldn't open the zip information start disk");
+}
+
 void CZipCentralDir::SortHeaders()
 {
     auto before = [](const CZipFileHeader* a, const CZipFileHeader* b) {
@@ -214,6 +225,8 @@ void CZipCentralDir::write()
     end_.totalRecords = static_cast<uint16_t>(headers_.size());
     end_.size = 0;
     WriteHeaders();
+    if (owner_->makeRoomOnDisk(GetSize(false)))
+        end_.recordsOnThisDisk = 0;
     end_.thisDisk = owner_->GetCurrentDisk();
     WriteCentralEnd();
     loaded_ = true;

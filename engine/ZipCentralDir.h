@@ -62,6 +62,7 @@ private:
     uint32_t locateCD() const;
     void readEndRecord(uint32_t distance);
     void ReadHeaders();
+    void nextDiskAtItsEnd();
     void SortHeaders();
     void indexName(CZipFileHeader* header);
     void unindex(CZipFileHeader* header);

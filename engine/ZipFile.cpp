@@ -105,6 +105,8 @@ bool CZipFile::parseCentralDir()
 
 void CZipFile::close()
 {
+    endInflate();
+    entryOpen_ = false;
     if (!is_open())
         return;
     flush();

@@ -101,6 +101,7 @@ private:
     void Open(const CString& path);
     bool openReader(const CString& path);
     uint32_t rawWrite(const char* buffer, uint32_t count, bool keepWhole);
+    uint32_t writeHere(const char* buffer, uint32_t count);
     bool readExactly(char* buffer, uint32_t count);
     int64_t myGetFileSize() const;
     static void CheckForError(int zlibResult);
@@ -109,6 +110,19 @@ private:
     const CZipFileHeader* getCurrentOpenFile() const { return centralDir_.getCurrentOpenFile(); }
     bool isRemovableDrive(const CString& path) const;
     uint32_t GetDeviceFreeSpace(const CString& path) const;
+
+    // Spanned sets
+    bool isBufferedSpanning() const { return spanningMode_ && bufferedMode_; }
+    uint32_t spanPending() const;
+    uint32_t roomOnDisk() const;
+    uint32_t spanningWrite(const char* buffer, uint32_t count, bool keepWhole);
+    uint32_t bufferedWrite(const char* buffer, uint32_t count, bool keepWhole);
+    bool makeRoomOnDisk(uint32_t count);
+    void nextDiskOrFail();
+    void nextDiskForBuffer();
+    void writePending();
+    void leaveBufferedMode(bool writeOut);
+    bool isDirectoryOnCurrentDisk() const;
 
     // Reading entries
     bool refillInput();
@@ -126,8 +140,15 @@ private:
     bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt,
                           int level);
     CString entryNameFor(const CString& path, bool keepFolderNames);
-    void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header);
-    void writeCompressed(uint32_t count);
+    void compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
+                       os::FileHandle target);
+    void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);
+    void writeCompressed(uint32_t count, os::FileHandle target);
+    void writeEntryData(uint32_t count, os::FileHandle target);
+    void finishEntryInPlace(CZipFileHeader& header);
+    void finishSpannedEntry(CZipFileHeader& header, os::FileHandle temporary);
+    void copyFromTemporary(os::FileHandle temporary, uint32_t size);
+    void writeDescriptor(const CZipFileHeader* header);
     void restoreDirectory(int64_t end);
     void throwIfWriteFailed();
     CString convertName(CString name, bool toWindows);

@@ -76,15 +76,7 @@ uint32_t CZipFileHeader::write()
     char* p = record.data();
     put32(p, kCentralSignature);
     put16(p + 4, versionMadeBy);
-    put16(p + 6, versionNeeded);
-    put16(p + 8, flags);
-    put16(p + 10, method);
-    put16(p + 12, modificationTime);
-    put16(p + 14, modificationDate);
-    put32(p + 16, crc32);
-    put32(p + 20, compressedSize);
-    put32(p + 24, uncompressedSize);
-    put16(p + 28, static_cast<uint16_t>(name.size()));
+    putSharedFields(p + 6);
     put16(p + 30, static_cast<uint16_t>(extraField.size()));
     put16(p + 32, static_cast<uint16_t>(comment.size()));
     put16(p + 34, firstDisk);
@@ -98,20 +90,27 @@ uint32_t CZipFileHeader::write()
     return size;
 }
 
+// The run of fields from "version needed" to the name length is laid out
+// alike in the central and the local record.
+void CZipFileHeader::putSharedFields(char* p) const
+{
+    put16(p, versionNeeded);
+    put16(p + 2, flags);
+    put16(p + 4, method);
+    put16(p + 6, modificationTime);
+    put16(p + 8, modificationDate);
+    put32(p + 10, crc32);
+    put32(p + 14, compressedSize);
+    put32(p + 18, uncompressedSize);
+    put16(p + 22, static_cast<uint16_t>(name.size()));
+}
+
 uint32_t CZipFileHeader::writeLocalFileHeader()
 {
     std::vector<char> record(kLocalRecordSize + name.size());
     char* p = record.data();
     put32(p, kLocalSignature);
-    put16(p + 4, versionNeeded);
-    put16(p + 6, flags);
-    put16(p + 8, method);
-    put16(p + 10, modificationTime);
-    put16(p + 12, modificationDate);
-    put32(p + 14, crc32);
-    put32(p + 18, compressedSize);
-    put32(p + 22, uncompressedSize);
-    put16(p + 26, static_cast<uint16_t>(name.size()));
+    putSharedFields(p + 4);
     put16(p + 28, 0);
     std::copy(name.begin(), name.end(), p + kLocalRecordSize);
     owner_->seekg(localHeaderOffset, CZipFile::begin);

@@ -54,6 +54,7 @@ public:
     CString comment;
 
 private:
+    void putSharedFields(char* p) const;
     void readVariablePart(CString& target, uint16_t length, bool cutAtZero, bool lastError,
                           const char* message);
 

@@ -42,16 +42,17 @@ uint64_t entryBound(uint64_t size, size_t nameLength)
            + 2 * nameLength;
 }
 
-class SourceFile {
+// A file the adding works from, closed however the adding ends.
+class ScopedFile {
 public:
-    explicit SourceFile(const CString& path) : handle_(os::openFile(path, os::OpenMode::ReadExisting))
+    ScopedFile(os::FileHandle handle, const CString& failure) : handle_(handle)
     {
         if (handle_ == os::kInvalidFile)
-            throw CZipLastErrorException("Couldn't open source file " + path);
+            throw CZipLastErrorException(failure);
     }
-    ~SourceFile() { os::closeFile(handle_); }
-    SourceFile(const SourceFile&) = delete;
-    SourceFile& operator=(const SourceFile&) = delete;
+    ~ScopedFile() { os::closeFile(handle_); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
     os::FileHandle handle() const { return handle_; }
 
 private:
@@ -62,7 +63,7 @@ private:
 bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool keepFolderNames,
                            bool replaceExisting)
 {
-    if (isReadOnly())
+    if (isReadOnly() || !isDirectoryOnCurrentDisk())
         return false;
     refuseOversizedFiles(files, keepFolderNames);
     if (replaceExisting && !isRemovableDrive(path_))
@@ -75,10 +76,8 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
         bufferedMode_ = true;
     password_ = callback_->getPassword();
     addEachFile(files, option, keepFolderNames, deflateLevelFor(option));
-    if (spanningMode_) {
-        write(nullptr, 0, false);
-        bufferedMode_ = false;
-    }
+    if (spanningMode_)
+        leaveBufferedMode(true);
     centralDir_.write();
     throwIfWriteFailed();
     callback_->setStatusText("Ready");
@@ -127,7 +126,8 @@ void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, b
 }
 
 // A failure while an entry is written drops that entry and leaves every
-// complete entry readable behind a fresh directory.
+// complete entry readable behind a fresh directory. A spanned set whose next
+// disk was refused is closed; there is nowhere left to put a directory.
 void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level)
 {
     const int64_t entryStart = myGetFileSize();
@@ -145,13 +145,16 @@ void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolde
 
 void CZipFile::restoreDirectory(int64_t end)
 {
-    if (spanningMode_)
-        return;
     try {
         writeFailed_ = false;
-        seekg(end, begin);
-        setEndOfFile();
-        centralDir_.write();
+        if (spanningMode_) {
+            leaveBufferedMode(is_open());
+        } else {
+            seekg(end, begin);
+            setEndOfFile();
+        }
+        if (is_open())
+            centralDir_.write();
     } catch (const CZipException&) {
         // The first failure is the one to report.
     }
@@ -188,14 +191,10 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
         return true;
     const CString name = entryNameFor(path, keepFolderNames);
     callback_->setStatusText("Compressing file " + name);
-    if (centralDir_.getHeaderCount() == 0 && spanningMode_) {
-        char marker[4];
-        zipbytes::put32(marker, zipbytes::kDescriptorSignature);
-        write(marker, sizeof marker, true);
-    }
-    const uint32_t offset = static_cast<uint32_t>(myGetFileSize());
+    if (centralDir_.getHeaderCount() == 0 && spanningMode_)
+        writeDescriptor(nullptr);
     CZipFileHeader& header = *centralDir_.addNewFileHeader(name);
-    header.localHeaderOffset = offset;
+    header.localHeaderOffset = static_cast<uint32_t>(myGetFileSize());
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.method = Z_DEFLATED;
     header.SetTime(path);
@@ -210,24 +209,94 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
     entryOpen_ = false;
     CheckForError(deflateInit2_(&stream_, level, Z_DEFLATED, -MAX_WBITS, kMemoryLevel, Z_DEFAULT_STRATEGY,
                                 "1.1.4", static_cast<int>(sizeof(z_stream))));
-    SourceFile source(path);
+    ScopedFile source(os::openFile(path, os::OpenMode::ReadExisting), "Couldn't open source file " + path);
+    if (spanningMode_) {
+        // The local header goes in front of the data, and the data's size is
+        // known only once it is deflated.
+        const CString folder = os::tempFolder();
+        ScopedFile temporary(os::openFile(folder, os::OpenMode::TempDeleteOnClose),
+                             "Couldn't open temporary file " + folder);
+        compressEntry(source.handle(), path, header, encrypt, temporary.handle());
+        finishSpannedEntry(header, temporary.handle());
+    } else {
+        compressEntry(source.handle(), path, header, encrypt, os::kInvalidFile);
+        finishEntryInPlace(header);
+    }
+    return true;
+}
+
+void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
+                             os::FileHandle target)
+{
     if (encrypt) {
         CryptCryptHeader(static_cast<uint32_t>(header.modificationTime) << 16, outputBuffer_);
-        write(outputBuffer_, zipbytes::kEncryptionHeaderSize, false);
-        throwIfWriteFailed();
+        writeEntryData(zipbytes::kEncryptionHeaderSize, target);
     }
-    deflateSource(source.handle(), path, header);
+    deflateSource(source, path, header, target);
     deflateEnd(&stream_);
     header.compressedSize += static_cast<uint32_t>(stream_.total_out);
+}
+
+void CZipFile::finishEntryInPlace(CZipFileHeader& header)
+{
     header.writeLocalFileHeader();
     throwIfWriteFailed();
     flush();
     seekg(header.compressedSize, current);
+    // Readers that see flag bit 3 expect the descriptor behind the data and
+    // count it as part of the entry; without it they take the next entry for
+    // an overlap.
+    if (header.IsDataDescr())
+        writeDescriptor(&header);
     setEndOfFile();
-    return true;
 }
 
-void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header)
+// The local header is placed only now, so that it lands whole on one disk
+// and its offset and disk are the ones it really has.
+void CZipFile::finishSpannedEntry(CZipFileHeader& header, os::FileHandle temporary)
+{
+    makeRoomOnDisk(header.GetSize(true));
+    header.localHeaderOffset = static_cast<uint32_t>(myGetFileSize());
+    header.firstDisk = static_cast<uint16_t>(currentDisk_);
+    header.writeLocalFileHeader();
+    throwIfWriteFailed();
+    copyFromTemporary(temporary, header.compressedSize);
+    flush();
+    writeDescriptor(&header);
+}
+
+void CZipFile::copyFromTemporary(os::FileHandle temporary, uint32_t size)
+{
+    if (!os::seekFile(temporary, 0, os::Origin::Begin))
+        throw CZipLastErrorException("Failed to write data to file " + path_);
+    while (size > 0) {
+        const uint32_t chunk = std::min(size, inputBuffer_.size());
+        uint32_t got = 0;
+        if (!os::readFile(temporary, inputBuffer_, chunk, got) || got < chunk)
+            throw CZipLastErrorException("Failed to read data for file " + path_);
+        write(inputBuffer_, chunk, false);
+        throwIfWriteFailed();
+        size -= chunk;
+    }
+}
+
+// Without a header this is the span marker that opens a spanned set: the
+// descriptor's signature alone.
+void CZipFile::writeDescriptor(const CZipFileHeader* header)
+{
+    char record[zipbytes::kDescriptorSize];
+    zipbytes::put32(record, zipbytes::kDescriptorSignature);
+    if (header) {
+        zipbytes::put32(record + 4, header->crc32);
+        zipbytes::put32(record + 8, header->compressedSize);
+        zipbytes::put32(record + 12, header->uncompressedSize);
+    }
+    write(record, header ? zipbytes::kDescriptorSize : 4, true);
+    throwIfWriteFailed();
+}
+
+void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header,
+                             os::FileHandle target)
 {
     header.uncompressedSize = 0;
     stream_.next_out = reinterpret_cast<Bytef*>(static_cast<char*>(outputBuffer_));
@@ -243,27 +312,40 @@ void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFil
         stream_.avail_in = got;
         while (stream_.avail_in > 0 && result == Z_OK) {
             if (stream_.avail_out == 0)
-                writeCompressed(outputBuffer_.size());
+                writeCompressed(outputBuffer_.size(), target);
             result = deflate(&stream_, Z_NO_FLUSH);
             CheckForError(result);
         }
     } while (got == inputBuffer_.size());
     while (result == Z_OK) {
         if (stream_.avail_out == 0)
-            writeCompressed(outputBuffer_.size());
+            writeCompressed(outputBuffer_.size(), target);
         result = deflate(&stream_, Z_FINISH);
         if (result != Z_STREAM_END)
             CheckForError(result);
     }
-    writeCompressed(outputBuffer_.size() - stream_.avail_out);
+    writeCompressed(outputBuffer_.size() - stream_.avail_out, target);
 }
 
-void CZipFile::writeCompressed(uint32_t count)
+void CZipFile::writeCompressed(uint32_t count, os::FileHandle target)
 {
     CryptEncodeBuffer(outputBuffer_, count);
-    if (count)
-        write(outputBuffer_, count, false);
-    throwIfWriteFailed();
+    writeEntryData(count, target);
     stream_.next_out = reinterpret_cast<Bytef*>(static_cast<char*>(outputBuffer_));
     stream_.avail_out = outputBuffer_.size();
+}
+
+// Entry data goes to the archive, or to the temporary file of a spanned set.
+void CZipFile::writeEntryData(uint32_t count, os::FileHandle target)
+{
+    if (count == 0)
+        return;
+    if (target == os::kInvalidFile) {
+        write(outputBuffer_, count, false);
+        throwIfWriteFailed();
+        return;
+    }
+    uint32_t written = 0;
+    if (!os::writeFile(target, outputBuffer_, count, written) || written < count)
+        throw CZipLastErrorException("Failed to write the file");
 }

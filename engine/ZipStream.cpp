@@ -8,7 +8,8 @@ uint32_t CZipFile::read(char* buffer, uint32_t count, bool mayContinueOnNextDisk
         return 0;
     uint32_t total = 0;
     bool ok = os::readFile(file_, buffer, count, total);
-    if (ok && total < count && mayContinueOnNextDisk && askForNextDisk()) {
+    // Disks smaller than the count make one read cross several of them.
+    while (ok && total < count && mayContinueOnNextDisk && askForNextDisk()) {
         uint32_t rest = 0;
         ok = os::readFile(file_, buffer + total, count - total, rest);
         total += rest;
@@ -26,10 +27,21 @@ bool CZipFile::readExactly(char* buffer, uint32_t count)
 
 uint32_t CZipFile::write(const char* buffer, uint32_t count, bool keepWhole)
 {
-    return rawWrite(buffer, count, keepWhole);
+    if (!isBufferedSpanning())
+        return rawWrite(buffer, count, keepWhole);
+    if (!buffer) {
+        writePending();
+        return 0;
+    }
+    return bufferedWrite(buffer, count, keepWhole);
 }
 
-uint32_t CZipFile::rawWrite(const char* buffer, uint32_t count, bool)
+uint32_t CZipFile::rawWrite(const char* buffer, uint32_t count, bool keepWhole)
+{
+    return spanningMode_ ? spanningWrite(buffer, count, keepWhole) : writeHere(buffer, count);
+}
+
+uint32_t CZipFile::writeHere(const char* buffer, uint32_t count)
 {
     uint32_t written = 0;
     if (!os::writeFile(file_, buffer, count, written) || written == 0)
@@ -41,8 +53,11 @@ uint32_t CZipFile::rawWrite(const char* buffer, uint32_t count, bool)
     return written;
 }
 
+// While bytes wait in the span buffer, positions in the file mean nothing.
 void CZipFile::seekg(int64_t offset, eMoveMode mode)
 {
+    if (isBufferedSpanning())
+        return;
     if (offset > 0) {
         int64_t available = mode == current ? myGetFileSize() - tellg() : mode == begin ? myGetFileSize() : 0;
         if (available < offset) {
@@ -59,7 +74,15 @@ int64_t CZipFile::tellg() const
     return os::filePosition(file_);
 }
 
-void CZipFile::flush() {}
+// Everything waiting in the span buffer fits on the current disk, so a
+// flush can always put it there.
+void CZipFile::flush()
+{
+    if (!isBufferedSpanning() || spanPending() == 0)
+        return;
+    writePending();
+    os::flushFile(file_);
+}
 
 uint32_t CZipFile::GetLength() const
 {
@@ -74,5 +97,5 @@ void CZipFile::setEndOfFile()
 
 int64_t CZipFile::myGetFileSize() const
 {
-    return os::fileSize(file_);
+    return os::fileSize(file_) + (isBufferedSpanning() ? spanPending() : 0);
 }

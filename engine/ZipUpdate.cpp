@@ -32,11 +32,13 @@ uint32_t CZipFile::storedSizeOf(const CZipFileHeader& header)
            + header.compressedSize;
 }
 
+// Indexes outside the directory name nothing and are passed over.
 void CZipFile::removeSomeFiles(std::vector<int32_t>& indexes)
 {
     std::vector<CZipFileHeader*> headers;
     for (int32_t index : indexes)
-        headers.push_back(centralDir_.getFileHeader(index));
+        if (canRemoveEntries() && index >= 0 && index < centralDir_.getHeaderCount())
+            headers.push_back(centralDir_.getFileHeader(index));
     removeSomeFiles(headers);
 }
 
@@ -104,9 +106,7 @@ void CZipFile::keepIntactEntries(const std::vector<CZipFileHeader*>& removed, co
 
 void CZipFile::removeSingleFile(long index)
 {
-    if (!canRemoveEntries())
-        return;
-    std::vector<CZipFileHeader*> one{centralDir_.getFileHeader(index)};
+    std::vector<int32_t> one{static_cast<int32_t>(index)};
     removeSomeFiles(one);
 }
 

@@ -16,25 +16,14 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "tests", "testdata")
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "interop"))
+import cli  # noqa: E402  (the listing format the tests compare against)
 FIXED_TIME = (2024, 5, 17, 13, 45, 58)
 
 
-def attribute_letters(external):
-    letters = ""
-    for bit, text in ((0x01, "R"), (0x02, "H"), (0x04, "S"), (0x08, "VL"), (0x10, "SD"), (0x20, "A")):
-        if external & bit:
-            letters += text
-    return letters
-
-
 def write_listing(archive):
-    with zipfile.ZipFile(archive) as zf:
-        infos = sorted(zf.infolist(), key=lambda i: i.header_offset)
-        lines = ["%d\t%d\t%08x\t%s\t%s" % (i.file_size, i.compress_size, i.CRC,
-                                           attribute_letters(i.external_attr & 0xFF), i.orig_filename)
-                 for i in infos]
     with open(archive + ".list", "w") as listing:
-        listing.write("".join(line + "\n" for line in lines))
+        listing.write("".join("\t".join(fields) + "\n" for fields in cli.python_listing(archive)))
 
 
 def make_tree(root):

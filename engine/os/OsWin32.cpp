@@ -208,7 +208,10 @@ class SystemDrives : public Drives {
 public:
     bool isRemovable(const CString& path) override
     {
-        return ::GetDriveTypeA(rootOf(path).c_str()) == DRIVE_REMOVABLE;
+        // The system wants the root folder, not the bare drive letter; a
+        // network path has no drive letter and is never removable.
+        const CString root = rootOf(path);
+        return !root.empty() && ::GetDriveTypeA((root + "\\").c_str()) == DRIVE_REMOVABLE;
     }
 
     // Computed in 32 bits like the drives it is meant for: floppies and other

@@ -97,6 +97,18 @@ std::vector<std::string> listing(const CZipFile& archive)
     return lines;
 }
 
+std::string openingFailure(const std::string& path)
+{
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    try {
+        archive.openZipFile(path);
+    } catch (const CZipException& error) {
+        return error.getMessage();
+    }
+    return "opened";
+}
+
 std::string readEntry(CZipFile& archive, int index)
 {
     std::string content;
@@ -191,9 +203,10 @@ std::string centralRecord(const RawEntry& entry, uint32_t offset)
 }
 }
 
-std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment, bool reverseDirectory)
+std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment, bool reverseDirectory,
+                     const std::string& leading)
 {
-    std::string archive;
+    std::string archive = leading;
     std::vector<std::string> records;
     for (const RawEntry& entry : entries) {
         records.push_back(centralRecord(entry, static_cast<uint32_t>(archive.size())));

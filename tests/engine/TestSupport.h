@@ -29,6 +29,9 @@ std::vector<std::string> expectedListing(const std::string& sample);
 // The same format made from what the engine reports.
 std::vector<std::string> listing(const CZipFile& archive);
 
+// The message with which opening the archive at path fails, or "opened".
+std::string openingFailure(const std::string& path);
+
 // Reads entry index to its end.
 std::string readEntry(CZipFile& archive, int index);
 int indexOf(const CZipFile& archive, const std::string& storedName);
@@ -109,8 +112,10 @@ struct RawEntry {
     uint32_t externalAttributes = 0;
 };
 
+// leading: bytes in front of the first entry (a program's head); offsets
+// count from the start of the file, as in a self-extracting program.
 std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment = std::string(),
-                     bool reverseDirectory = false);
+                     bool reverseDirectory = false, const std::string& leading = std::string());
 // Offset of the end record in an archive made by buildZip (no comment).
 size_t endRecordOffset(const std::string& archive);
 
