@@ -14,7 +14,7 @@ using namespace exeslots;
 namespace {
 // The fill run is never spelled out as a literal: the engine is linked into
 // the stub too, and a stray run in front of the slots would be found first.
-const std::string_view fillRun()
+std::string_view fillRun()
 {
     static const CString run(kFillRun, kFill);
     return run;

@@ -8,31 +8,6 @@
 using namespace testing_support;
 
 namespace {
-std::string deflateRaw(const std::string& data)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
-RawEntry deflated(const std::string& name, const std::string& content)
-{
-    RawEntry entry(name, deflateRaw(content));
-    entry.method = 8;
-    entry.uncompressedSize = static_cast<uint32_t>(content.size());
-    entry.crcOfData = false;
-    entry.crc = crc32(0L, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
-    return entry;
-}
-
 std::string archiveOf(const std::vector<RawEntry>& entries)
 {
     const std::string path = scratchFolder() + "archive.zip";

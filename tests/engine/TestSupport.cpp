@@ -224,6 +224,26 @@ std::string buildZip(const std::vector<RawEntry>& entries, const std::string& co
            + comment;
 }
 
+RawEntry deflated(const std::string& name, const std::string& content)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string packed(deflateBound(&stream, static_cast<uLong>(content.size())), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+    stream.avail_in = static_cast<uInt>(content.size());
+    stream.next_out = reinterpret_cast<Bytef*>(&packed[0]);
+    stream.avail_out = static_cast<uInt>(packed.size());
+    deflate(&stream, Z_FINISH);
+    packed.resize(stream.total_out);
+    deflateEnd(&stream);
+    RawEntry entry(name, packed);
+    entry.method = Z_DEFLATED;
+    entry.uncompressedSize = static_cast<uint32_t>(content.size());
+    entry.crcOfData = false;
+    entry.crc = crc32(0L, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size()));
+    return entry;
+}
+
 size_t endRecordOffset(const std::string& archive)
 {
     return archive.rfind(std::string("PK\x05\x06", 4));

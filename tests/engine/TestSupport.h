@@ -116,6 +116,8 @@ struct RawEntry {
 // count from the start of the file, as in a self-extracting program.
 std::string buildZip(const std::vector<RawEntry>& entries, const std::string& comment = std::string(),
                      bool reverseDirectory = false, const std::string& leading = std::string());
+// An entry holding content deflated (method 8), as buildZip takes it.
+RawEntry deflated(const std::string& name, const std::string& content);
 // Offset of the end record in an archive made by buildZip (no comment).
 size_t endRecordOffset(const std::string& archive);
 

@@ -27,31 +27,6 @@ std::string allByteValues()
     return bytes;
 }
 
-std::string deflateRaw(const std::string& data)
-{
-    z_stream stream{};
-    deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
-
-RawEntry deflated(const std::string& name, const std::string& data)
-{
-    RawEntry entry(name, deflateRaw(data));
-    entry.method = Z_DEFLATED;
-    entry.uncompressedSize = static_cast<uint32_t>(data.size());
-    entry.crcOfData = false;
-    entry.crc = crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
-    return entry;
-}
-
 bool exists(const std::string& path)
 {
     return os::fileAttributes(path) != os::kNoAttributes;
