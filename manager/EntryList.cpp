@@ -28,6 +28,15 @@ bool EntryList::create(HWND parent, HINSTANCE instance, HIMAGELIST smallIcons)
     return true;
 }
 
+// A window that outlives its object gets the list control's own procedure back.
+EntryList::~EntryList()
+{
+    if (!window_)
+        return;
+    ::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(listProc_));
+    WindowMap<EntryList>::unbind(window_);
+}
+
 void EntryList::insertColumns()
 {
     for (int column = 0; column < kColumnCount; ++column) {
@@ -107,8 +116,11 @@ LRESULT CALLBACK EntryList::subclassProc(HWND window, UINT message, WPARAM wPara
     EntryList* list = WindowMap<EntryList>::find(window);
     if (!list)
         return ::DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCDESTROY)
+    if (message == WM_NCDESTROY) {
         WindowMap<EntryList>::unbind(window);
+        list->window_ = nullptr;
+        return ::CallWindowProcA(list->listProc_, window, message, wParam, lParam);
+    }
     return list->handleMessage(message, wParam, lParam);
 }
 

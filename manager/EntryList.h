@@ -12,6 +12,11 @@
 
 class EntryList {
 public:
+    EntryList() = default;
+    ~EntryList();
+    EntryList(const EntryList&) = delete;
+    EntryList& operator=(const EntryList&) = delete;
+
     bool create(HWND parent, HINSTANCE instance, HIMAGELIST smallIcons);
     HWND handle() const { return window_; }
 
