@@ -135,8 +135,8 @@ void TestWindow::close()
     pumpFor(0);
 }
 
-DialogAnswerer::DialogAnswerer(DWORD threadId, int button)
-    : threadId_(threadId), button_(button), thread_([this] { watch(); })
+DialogAnswerer::DialogAnswerer(DWORD threadId, int button, std::string typed)
+    : threadId_(threadId), button_(button), typed_(std::move(typed)), thread_([this] { watch(); })
 {
 }
 
@@ -150,6 +150,12 @@ std::vector<std::string> DialogAnswerer::texts() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return texts_;
+}
+
+std::string DialogAnswerer::editText() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return edited_;
 }
 
 void DialogAnswerer::watch()
@@ -196,10 +202,15 @@ bool DialogAnswerer::answerOne()
         return false;
     std::string text;
     ::EnumChildWindows(found.dialog, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    HWND edit = ::FindWindowExA(found.dialog, nullptr, "Edit", nullptr);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         texts_.push_back(windowText(found.dialog) + "|" + text);
+        if (edit)
+            edited_ = windowText(edit);
     }
+    if (edit && !typed_.empty())
+        ::SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed_.c_str()));
     ::PostMessageA(found.dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
     // Wait for it to go so one dialog is not answered twice.
     for (int i = 0; i < 500 && ::IsWindow(found.dialog) && ::IsWindowVisible(found.dialog); ++i)

@@ -47,12 +47,15 @@ private:
 };
 
 // Answers each dialog that a thread opens with the given button, from a
-// helper thread, and keeps the dialogs' captions and texts.
+// helper thread, and keeps the dialogs' captions and texts. With typed text,
+// the dialog's first edit field is filled in first.
 class DialogAnswerer {
 public:
-    DialogAnswerer(DWORD threadId, int button);
+    DialogAnswerer(DWORD threadId, int button, std::string typed = std::string());
     ~DialogAnswerer();
     std::vector<std::string> texts() const;
+    // What the first edit field held when the dialog came up.
+    std::string editText() const;
 
 private:
     void watch();
@@ -60,6 +63,8 @@ private:
 
     DWORD threadId_;
     int button_;
+    std::string typed_;
+    std::string edited_;
     std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     std::vector<std::string> texts_;

@@ -38,17 +38,17 @@ protected:
         return names;
     }
 
+    static BOOL CALLBACK destroyMainWindow(HWND window, LPARAM)
+    {
+        if (windowText(window).rfind("Packrook", 0) == 0)
+            ::DestroyWindow(window);
+        return TRUE;
+    }
+
     // Hidden mode leaves its window for the end of the process.
     static void destroyLeftWindows()
     {
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND window, LPARAM) -> BOOL {
-                if (windowText(window).rfind("Packrook", 0) == 0)
-                    ::DestroyWindow(window);
-                return TRUE;
-            },
-            0);
+        ::EnumThreadWindows(::GetCurrentThreadId(), destroyMainWindow, 0);
         pumpFor(0);
     }
 
