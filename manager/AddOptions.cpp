@@ -1,0 +1,7 @@
+#include "AddOptions.h"
+
+AddOptions& addOptions()
+{
+    static AddOptions options;
+    return options;
+}

@@ -1,0 +1,66 @@
+#include "EntryRecord.h"
+
+#include <windows.h>
+
+namespace {
+int compareText(const CString& first, const CString& second)
+{
+    const int result = ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, first.c_str(),
+                                        static_cast<int>(first.size()), second.c_str(),
+                                        static_cast<int>(second.size()));
+    return result == 0 ? 0 : result - CSTR_EQUAL;
+}
+
+int compareNumbers(uint64_t first, uint64_t second)
+{
+    return first < second ? -1 : 1;
+}
+} // namespace
+
+uint64_t ratioPercent(uint32_t compressed, uint32_t uncompressed)
+{
+    return uint64_t{compressed} * 100 / (uncompressed == 0 ? 1 : uncompressed);
+}
+
+CString columnText(const EntryRecord& record, int column)
+{
+    switch (column) {
+    case kColumnName:
+        return record.name;
+    case kColumnCompressed:
+        return std::to_string(record.compressedSize);
+    case kColumnUncompressed:
+        return std::to_string(record.uncompressedSize);
+    case kColumnRatio:
+        return std::to_string(ratioPercent(record.compressedSize, record.uncompressedSize)) + "%";
+    case kColumnAttributes:
+        return record.attributes;
+    case kColumnCrc:
+        return std::to_string(record.crc);
+    case kColumnPath:
+        return record.path;
+    default:
+        return CString();
+    }
+}
+
+int compareEntryRecords(const EntryRecord& first, const EntryRecord& second, int column)
+{
+    switch (column) {
+    case kColumnCompressed:
+        return compareNumbers(first.compressedSize, second.compressedSize);
+    case kColumnUncompressed:
+        return compareNumbers(first.uncompressedSize, second.uncompressedSize);
+    case kColumnRatio:
+        return compareNumbers(ratioPercent(first.compressedSize, first.uncompressedSize),
+                              ratioPercent(second.compressedSize, second.uncompressedSize));
+    case kColumnCrc:
+        return compareNumbers(first.crc, second.crc);
+    case kColumnAttributes:
+        return compareText(first.attributes, second.attributes);
+    case kColumnPath:
+        return compareText(first.path, second.path);
+    default:
+        return compareText(first.name, second.name);
+    }
+}

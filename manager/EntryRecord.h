@@ -1,0 +1,35 @@
+#pragma once
+// One row of the entry list, and how rows compare and show their ratio.
+#include "ZipString.h"
+
+#include <cstdint>
+
+struct EntryRecord {
+    CString name;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+    CString attributes;
+    CString path;
+    uint32_t crc = 0;
+    int entryIndex = 0;
+};
+
+enum EntryColumn {
+    kColumnName = 0,
+    kColumnCompressed,
+    kColumnUncompressed,
+    kColumnRatio,
+    kColumnAttributes,
+    kColumnCrc,
+    kColumnPath,
+    kColumnCount
+};
+
+// Compressed size in percent of the uncompressed size; an empty entry
+// counts as one byte, so a stored empty entry with a 2-byte stream is 200%.
+uint64_t ratioPercent(uint32_t compressed, uint32_t uncompressed);
+CString columnText(const EntryRecord& record, int column);
+
+// Names, attributes and paths compare by locale ignoring case; numbers never
+// compare equal, so rows with the same size keep some order either way.
+int compareEntryRecords(const EntryRecord& first, const EntryRecord& second, int column);

@@ -1,0 +1,256 @@
+#include "MainWindow.h"
+
+#include "Settings.h"
+#include "WindowMap.h"
+#include "resource.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace {
+constexpr int kToolbarImages = 6;
+constexpr int kToolbarImageSize = 32;
+
+struct ToolbarButton {
+    int image;
+    int command;
+    const char* caption;
+};
+constexpr ToolbarButton kToolbarButtons[] = {
+    {0, ID_FILE_OPEN, "Open"},          {1, ID_FILE_NEW, "Create"},       {-1, 0, nullptr},
+    {2, ID_ACTIONS_ADD, "Add"},         {3, ID_ACTIONS_DELETE, "Remove"}, {-1, 0, nullptr},
+    {4, ID_ACTIONS_EXTRACT, "Extract"}, {5, ID_FILE_CONVERT, "Convert"},
+};
+
+constexpr const char* kPlacementKeys[] = {"MainWndL", "MainWndT", "MainWndW", "MainWndH"};
+
+HIMAGELIST systemSmallIcons()
+{
+    SHFILEINFOA info = {};
+    return reinterpret_cast<HIMAGELIST>(
+        ::SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+}
+
+int windowHeight(HWND window)
+{
+    RECT rect;
+    ::GetWindowRect(window, &rect);
+    return rect.bottom - rect.top;
+}
+} // namespace
+
+bool MainWindow::registerClass(HINSTANCE instance)
+{
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_PACKROOK));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    windowClass.lpszClassName = kClassName;
+    return ::RegisterClassExA(&windowClass) != 0;
+}
+
+MainWindow::MainWindow(HINSTANCE instance)
+    : instance_(instance), smallIcons_(systemSmallIcons()), archive_(this)
+{
+}
+
+MainWindow::~MainWindow()
+{
+    if (window_)
+        WindowMap<MainWindow>::unbind(window_);
+}
+
+bool MainWindow::create(bool visible)
+{
+    const DWORD style = WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0);
+    return ::CreateWindowExA(0, kClassName, "Packrook", style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, nullptr, nullptr, instance_, this) != nullptr;
+}
+
+LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        WindowMap<MainWindow>::bind(window, self);
+    }
+    MainWindow* self = WindowMap<MainWindow>::find(window);
+    if (self && !self->handleMessage(message, wParam, lParam))
+        return 0;
+    if (message == WM_NCDESTROY && self) {
+        WindowMap<MainWindow>::unbind(window);
+        self->window_ = nullptr;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        onCreate();
+        return true;
+    case WM_SIZE:
+        onSize(wParam, lParam);
+        return true;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam));
+        return true;
+    case WM_NOTIFY:
+        return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_MENUSELECT:
+        onMenuSelect(LOWORD(wParam), HIWORD(wParam));
+        return true;
+    case WM_CLOSE:
+        onClose();
+        return true;
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return true;
+    default:
+        return true;
+    }
+}
+
+void MainWindow::onCreate()
+{
+    createStatusBar();
+    createToolbar();
+    entryList_.create(window_, instance_, smallIcons_);
+    ::OleInitialize(nullptr);
+    restorePlacement();
+    updateRecentFiles(CString());
+}
+
+void MainWindow::createStatusBar()
+{
+    statusBar_ = ::CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "Started", window_, IDC_STATUSBAR);
+}
+
+void MainWindow::createToolbar()
+{
+    std::vector<TBBUTTON> buttons;
+    for (const ToolbarButton& button : kToolbarButtons) {
+        TBBUTTON entry = {};
+        entry.iBitmap = button.image < 0 ? 0 : button.image;
+        entry.idCommand = button.command;
+        entry.fsState = TBSTATE_ENABLED;
+        entry.fsStyle = button.image < 0 ? BTNS_SEP : BTNS_BUTTON;
+        buttons.push_back(entry);
+    }
+    toolbar_ = ::CreateToolbarEx(window_,
+                                 WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP |
+                                     CCS_NODIVIDER,
+                                 IDC_TOOLBAR, kToolbarImages, instance_, IDB_TOOLBAR, buttons.data(),
+                                 static_cast<int>(buttons.size()), kToolbarImageSize, kToolbarImageSize,
+                                 kToolbarImageSize, kToolbarImageSize, sizeof(TBBUTTON));
+    // The pool string is as wide as the longest caption, which sizes the buttons.
+    ::SendMessageA(toolbar_, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>("Open     \0"));
+    for (const ToolbarButton& button : kToolbarButtons) {
+        if (!button.caption)
+            continue;
+        TBBUTTONINFOA info = {};
+        info.cbSize = sizeof info;
+        info.dwMask = TBIF_TEXT;
+        info.pszText = const_cast<char*>(button.caption);
+        ::SendMessageA(toolbar_, TB_SETBUTTONINFOA, button.command, reinterpret_cast<LPARAM>(&info));
+    }
+    ::SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void MainWindow::restorePlacement()
+{
+    int placement[4];
+    for (int i = 0; i < 4; ++i) {
+        placement[i] = settings::readSettingInt(settings::kPrefs, kPlacementKeys[i], -1);
+        if (placement[i] == -1)
+            return;
+    }
+    ::SetWindowPos(window_, nullptr, placement[0], placement[1], placement[2], placement[3], SWP_NOZORDER);
+}
+
+void MainWindow::onSize(WPARAM wParam, LPARAM lParam)
+{
+    ::SendMessageA(statusBar_, WM_SIZE, wParam, lParam);
+    // Keeps the toolbar as wide as the window after it has been resized.
+    ::SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    RECT client;
+    RECT status;
+    ::GetClientRect(window_, &client);
+    ::GetClientRect(statusBar_, &status);
+    const int toolbarHeight = windowHeight(toolbar_);
+    entryList_.layout(0, toolbarHeight - 2, client.right, client.bottom - status.bottom - toolbarHeight + 2);
+}
+
+bool MainWindow::onNotify(const NMHDR& header)
+{
+    if (header.code == TTN_GETDISPINFOA || header.code == TTN_GETDISPINFOW)
+        return onToolTipText(header);
+    if (header.idFrom == IDC_ENTRYLIST)
+        onListNotify(header);
+    return true;
+}
+
+bool MainWindow::onToolTipText(const NMHDR& header)
+{
+    const auto command = static_cast<UINT>(header.idFrom);
+    if (header.code == TTN_GETDISPINFOA) {
+        auto& info = const_cast<NMTTDISPINFOA&>(reinterpret_cast<const NMTTDISPINFOA&>(header));
+        ::LoadStringA(instance_, command, info.szText, sizeof info.szText);
+        info.lpszText = info.szText;
+    } else {
+        auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
+        ::LoadStringW(instance_, command, info.szText, sizeof info.szText / sizeof info.szText[0]);
+        info.lpszText = info.szText;
+    }
+    return false;
+}
+
+void MainWindow::onListNotify(const NMHDR& header)
+{
+    switch (header.code) {
+    case LVN_COLUMNCLICK:
+        entryList_.sortBy(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+        updateCommandStates();
+        break;
+    case LVN_ITEMCHANGED:
+        updateCommandStates();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::onMenuSelect(int item, UINT flags)
+{
+    char help[128] = {};
+    if ((flags & MF_POPUP) || ::LoadStringA(instance_, static_cast<UINT>(item), help, sizeof help) == 0)
+        std::strcpy(help, "Ready");
+    ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(help));
+}
+
+void MainWindow::onClose()
+{
+    if (!::IsIconic(window_))
+        savePlacement();
+}
+
+void MainWindow::savePlacement()
+{
+    RECT rect;
+    ::GetWindowRect(window_, &rect);
+    const long placement[] = {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+    for (int i = 0; i < 4; ++i)
+        settings::writeSettingInt(settings::kPrefs, kPlacementKeys[i], placement[i]);
+    const auto widths = entryList_.columnWidths();
+    for (int column = 0; column < kColumnCount; ++column)
+        settings::writeSettingInt(settings::kPrefs, settings::columnWidthKey(column), widths[column]);
+}

@@ -1,0 +1,99 @@
+#pragma once
+// The manager's one window: toolbar, entry list and status bar around the
+// open archive. It also answers the engine's questions while an operation runs.
+#include "EntryList.h"
+#include "ProgressWindow.h"
+#include "ZipFile.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+class MainWindow : public ICallBack {
+public:
+    static constexpr const char* kClassName = "MainWClass";
+    static bool registerClass(HINSTANCE instance);
+
+    explicit MainWindow(HINSTANCE instance);
+    ~MainWindow();
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    bool create(bool visible);
+    HWND handle() const { return window_; }
+
+    void setArchivePath(const CString& path) { archivePath_ = path; }
+    const CString& archivePath() const { return archivePath_; }
+    std::vector<CString>& pendingFiles() { return pendingFiles_; }
+    CZipFile& archive() { return archive_; }
+
+    // Opens (or creates) the current archive and adds the pending files.
+    void openPendingArchive();
+    void refreshView();
+    void updateCommandStates();
+    void updateRecentFiles(const CString& path);
+
+    void openProgress();
+    void closeProgress();
+    void finishOperation();
+
+    // ICallBack
+    bool askForDisk(int disk) override;
+    bool askForSpanning() override;
+    bool askForPassword(CString& password) override;
+    CString getPassword() override;
+    void setStatusText(CString text) override;
+    bool checkForUserCancel() override;
+
+private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // False when the message must not reach the default window procedure.
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Messages
+    void onCreate();
+    void onSize(WPARAM wParam, LPARAM lParam);
+    void onCommand(int command);
+    bool onNotify(const NMHDR& header);
+    void onListNotify(const NMHDR& header);
+    bool onToolTipText(const NMHDR& header);
+    void onMenuSelect(int item, UINT flags);
+    void onClose();
+
+    // Creation
+    void createStatusBar();
+    void createToolbar();
+    void restorePlacement();
+    void savePlacement();
+
+    // View
+    CString title() const;
+    bool archiveOpen() const;
+    void enableCommand(int command, bool enabled);
+    void rebuildRecentMenu();
+
+    // Commands
+    void closeArchive();
+    void exitProgram();
+    void openRecent(int slot);
+    void newArchive();
+    void openOrCreatePending();
+    void expandPendingFolders();
+    void addPendingFiles();
+    void reportError(const CZipException& error);
+    void hideForPrompt();
+    void endPrompt();
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    HWND statusBar_ = nullptr;
+    HWND toolbar_ = nullptr;
+    HIMAGELIST smallIcons_ = nullptr;
+    CZipFile archive_;
+    CString archivePath_;
+    std::vector<CString> pendingFiles_;
+    CString password_;
+    std::unique_ptr<ProgressWindow> progress_;
+    EntryList entryList_;
+};

@@ -1,0 +1,105 @@
+#include "ProgressWindow.h"
+
+#include "resource.h"
+
+namespace {
+constexpr UINT_PTR kShowTimer = 1;
+constexpr UINT kShowDelay = 1000;
+} // namespace
+
+OperationFlags& operationFlags()
+{
+    static OperationFlags flags;
+    return flags;
+}
+
+ProgressWindow::ProgressWindow(HINSTANCE instance, HWND owner) : Dialog(instance)
+{
+    create(owner);
+}
+
+ProgressWindow::~ProgressWindow()
+{
+    if (handle())
+        ::DestroyWindow(handle());
+}
+
+int ProgressWindow::dialogTemplate() const
+{
+    return IDD_PROGRESS;
+}
+
+INT_PTR ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        onInit();
+        return TRUE;
+    case WM_TIMER:
+        onTimer();
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL)
+            onCancel();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void ProgressWindow::onInit()
+{
+    operationFlags().cancelled = false;
+    ::SetDlgItemTextA(handle(), IDC_PROGRESS_TEXT, "Compressing");
+    startTimer();
+}
+
+void ProgressWindow::startTimer()
+{
+    ::SetTimer(handle(), kShowTimer, kShowDelay, nullptr);
+}
+
+void ProgressWindow::onTimer()
+{
+    if (operationFlags().promptActive) {
+        ::ShowWindow(handle(), SW_HIDE);
+        return;
+    }
+    ::ShowWindow(handle(), SW_SHOW);
+    ::KillTimer(handle(), kShowTimer);
+}
+
+// The window stays in existence, hidden, until the operation closes it.
+void ProgressWindow::onCancel()
+{
+    operationFlags().cancelled = true;
+    ::ShowWindow(handle(), SW_HIDE);
+}
+
+void ProgressWindow::hideForPrompt()
+{
+    operationFlags().promptActive = true;
+    ::ShowWindow(handle(), SW_HIDE);
+    startTimer();
+}
+
+void ProgressWindow::setProgressText(const CString& text)
+{
+    if (operationFlags().promptActive) {
+        ::ShowWindow(handle(), SW_HIDE);
+        return;
+    }
+    ::SetDlgItemTextA(handle(), IDC_PROGRESS_TEXT, text.c_str());
+    pumpMessages();
+}
+
+void ProgressWindow::pumpMessages()
+{
+    MSG message;
+    while (handle() && ::PeekMessageA(&message, handle(), 0, 0, PM_REMOVE)) {
+        if (!::IsDialogMessageA(handle(), &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+}

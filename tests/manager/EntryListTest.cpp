@@ -1,0 +1,156 @@
+#include "EntryRecord.h"
+#include "ManagerTestSupport.h"
+#include "TestSupport.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+using namespace manager_testing;
+using testing_support::RawEntry;
+
+namespace {
+using Texts = std::vector<std::string>;
+
+RawEntry stored(const std::string& name, const std::string& data)
+{
+    return RawEntry(name, data);
+}
+
+// a.txt, b.txt, c.txt in stored order, a folder entry, a file inside it,
+// an entry whose 2 stored bytes stand for nothing, and one with the
+// largest CRC.
+std::string sampleArchive()
+{
+    std::vector<RawEntry> entries{stored("a.txt", std::string(10, 'a')), stored("b.txt", std::string(9, 'b')),
+                                  stored("c.txt", std::string(100, 'c')), stored("docs/", ""),
+                                  stored("docs/inner.txt", "inner")};
+    RawEntry empty = stored("zero.bin", "xy");
+    empty.uncompressedSize = 0;
+    entries.push_back(empty);
+    RawEntry crc = stored("crc.bin", "z");
+    crc.crcOfData = false;
+    crc.crc = 0xFFFFFFFF;
+    entries.push_back(crc);
+    const std::string path = testing_support::scratchFolder() + "sample.zip";
+    testing_support::writeBytes(path, testing_support::buildZip(entries));
+    return path;
+}
+
+class EntryListView : public ::testing::Test {
+protected:
+    void SetUp() override { resetSettings(); }
+    void TearDown() override { resetSettings(); }
+
+    TestWindow window;
+};
+
+TEST_F(EntryListView, RowsShowEntriesNewestFirstWithoutFolders)
+{
+    const std::string path = sampleArchive();
+    window.open(path);
+    EXPECT_EQ(window.column(kColumnName), (Texts{"crc.bin", "zero.bin", "inner.txt", "c.txt", "b.txt", "a.txt"}));
+    EXPECT_EQ(window.column(kColumnCompressed), (Texts{"1", "2", "5", "100", "9", "10"}));
+    EXPECT_EQ(window.column(kColumnRatio), (Texts{"100%", "200%", "100%", "100%", "100%", "100%"}));
+    EXPECT_EQ(window.column(kColumnCrc)[0], "4294967295");
+    EXPECT_EQ(window.column(kColumnPath)[2], "docs\\");
+    EXPECT_EQ(window.column(kColumnPath)[3], "");
+    EXPECT_EQ(window.title(), "Packrook   " + path);
+}
+
+TEST_F(EntryListView, ColumnClicksFlipTheDirection)
+{
+    window.open(sampleArchive());
+    window.clickColumn(kColumnName);
+    EXPECT_EQ(window.column(kColumnName), (Texts{"zero.bin", "inner.txt", "crc.bin", "c.txt", "b.txt", "a.txt"}));
+    window.clickColumn(kColumnRatio);
+    EXPECT_EQ(window.column(kColumnRatio).back(), "200%");
+    EXPECT_EQ(window.column(kColumnRatio).front(), "100%");
+    // Sizes compare as numbers, not as text.
+    window.clickColumn(kColumnCompressed);
+    EXPECT_EQ(window.column(kColumnCompressed), (Texts{"100", "10", "9", "5", "2", "1"}));
+    window.clickColumn(kColumnCompressed);
+    EXPECT_EQ(window.column(kColumnCompressed), (Texts{"1", "2", "5", "9", "10", "100"}));
+}
+
+TEST_F(EntryListView, CommandStatesFollowTheArchive)
+{
+    // What start-up does without an archive on the command line.
+    window.main().openPendingArchive();
+    EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_ADD));
+    EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_EXTRACT));
+    EXPECT_FALSE(window.menuEnabled(ID_FILE_CLOSE));
+    EXPECT_TRUE(window.toolbarEnabled(ID_FILE_OPEN));
+
+    window.open(sampleArchive());
+    EXPECT_TRUE(window.toolbarEnabled(ID_ACTIONS_ADD));
+    EXPECT_TRUE(window.toolbarEnabled(ID_ACTIONS_EXTRACT));
+    EXPECT_TRUE(window.toolbarEnabled(ID_FILE_CONVERT));
+    EXPECT_TRUE(window.menuEnabled(ID_ACTIONS_COMMENT));
+    EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_DELETE));
+    EXPECT_FALSE(window.menuEnabled(ID_ACTIONS_DELETE));
+
+    ListView_SetItemState(window.list(), 1, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_TRUE(window.toolbarEnabled(ID_ACTIONS_DELETE));
+    EXPECT_TRUE(window.menuEnabled(ID_ACTIONS_DELETE));
+}
+
+TEST_F(EntryListView, ReadOnlyArchiveCannotBeChanged)
+{
+    const std::string path = sampleArchive();
+    // Another program reading it without sharing write access.
+    HANDLE reader = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    window.open(path);
+    EXPECT_EQ(window.title(), "Packrook   " + path + " - Read Only ");
+    EXPECT_EQ(window.column(kColumnName).size(), 6u);
+    ListView_SetItemState(window.list(), 0, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_ADD));
+    EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_DELETE));
+    EXPECT_FALSE(window.menuEnabled(ID_ACTIONS_ADD));
+    EXPECT_FALSE(window.menuEnabled(ID_ACTIONS_DELETE));
+    EXPECT_TRUE(window.toolbarEnabled(ID_ACTIONS_EXTRACT));
+    window.main().archive().close();
+    ::CloseHandle(reader);
+}
+
+TEST_F(EntryListView, CloseFromTheListEmptiesTheView)
+{
+    window.open(sampleArchive());
+    // Accelerators reach the list when it has the focus; it hands commands on.
+    ::SendMessageA(window.list(), WM_COMMAND, ID_FILE_CLOSE, 0);
+    EXPECT_TRUE(window.column(kColumnName).empty());
+    EXPECT_EQ(window.title(), "Packrook   ");
+    EXPECT_FALSE(window.menuEnabled(ID_FILE_CLOSE));
+    EXPECT_FALSE(window.main().archive().is_open());
+}
+
+TEST_F(EntryListView, FileThatIsNoArchiveIsReported)
+{
+    const std::string path = testing_support::scratchFolder() + "notes.zip";
+    testing_support::writeBytes(path, std::string(3000, 'n'));
+    std::vector<std::string> shown;
+    {
+        DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
+        window.open(path);
+        shown = answerer.texts();
+    }
+    ASSERT_EQ(shown.size(), 1u) << window.title() << " open " << window.main().archive().is_open();
+    EXPECT_EQ(shown[0], "Packrook|Packrook cannot open this type of file.\r\n\r\nIt does not have a standard Zip "
+                        "file format");
+    EXPECT_EQ(window.title(), "Packrook   ");
+    EXPECT_TRUE(window.main().archivePath().empty());
+}
+
+TEST_F(EntryListView, RecentArchiveThatVanishedIsCreatedEmpty)
+{
+    const std::string first = testing_support::scratchFolder() + "first.zip";
+    const std::string gone = testing_support::scratchFolder() + "gone.zip";
+    window.main().updateRecentFiles(gone);
+    window.main().updateRecentFiles(first);
+    ::SendMessageA(window.handle(), WM_COMMAND, ID_FILE_RECENT2, 0);
+    EXPECT_EQ(window.title(), "Packrook   " + gone);
+    EXPECT_TRUE(window.main().archive().is_open());
+    EXPECT_EQ(testing_support::readBytes(gone).size(), 22u);
+}
+} // namespace

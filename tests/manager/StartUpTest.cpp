@@ -1,0 +1,124 @@
+#include "Application.h"
+#include "ManagerTestSupport.h"
+#include "Settings.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace manager_testing;
+
+namespace {
+class StartUp : public ::testing::Test {
+protected:
+    void SetUp() override { resetSettings(); }
+    void TearDown() override
+    {
+        destroyLeftWindows();
+        resetSettings();
+    }
+
+    std::string makeFile(const std::string& name, const std::string& content)
+    {
+        const std::string path = folder + name;
+        testing_support::writeBytes(path, content);
+        return path;
+    }
+
+    std::vector<std::string> entryNames(const std::string& archivePath)
+    {
+        testing_support::ScriptedCallBack callback;
+        CZipFile archive(&callback);
+        std::vector<std::string> names;
+        if (!archive.openZipFile(archivePath))
+            return names;
+        for (int i = 0; i < archive.getFileCount(); ++i)
+            names.push_back(archive.getPath(i) + archive.getFileName(i));
+        return names;
+    }
+
+    static BOOL CALLBACK destroyMainWindow(HWND window, LPARAM)
+    {
+        if (windowText(window).rfind("Packrook", 0) == 0)
+            ::DestroyWindow(window);
+        return TRUE;
+    }
+
+    // Hidden mode leaves its window for the end of the process.
+    static void destroyLeftWindows()
+    {
+        ::EnumThreadWindows(::GetCurrentThreadId(), destroyMainWindow, 0);
+        pumpFor(0);
+    }
+
+    const std::string folder = testing_support::scratchFolder();
+};
+
+TEST_F(StartUp, HiddenModeAddsBothFilesWithoutShowingAWindow)
+{
+    const std::string one = makeFile("one.txt", "first file");
+    const std::string two = makeFile("two words.txt", "second file");
+    const std::string archive = folder + "made by hidden.zip";
+    ShowRecorder recorder;
+    const int code = runManager(::GetModuleHandleA(nullptr),
+                                "-h \"" + archive + "\" -a\"" + one + "\" \"" + two + "\" ");
+    EXPECT_EQ(code, 0);
+    const auto shown = recorder.shownClasses();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), MainWindow::kClassName), 0);
+    const auto names = entryNames(archive);
+    ASSERT_EQ(names.size(), 2u);
+    // Folder names are kept unless the user switched that off.
+    EXPECT_EQ(names[0], os::dropDrivePart(one));
+    EXPECT_EQ(names[1], os::dropDrivePart(two));
+}
+
+TEST_F(StartUp, HiddenModeAddsBareNamesWhenPathsAreOff)
+{
+    settings::writeSettingInt(settings::kPrefs, "AddToUseIncPath", 0);
+    const std::string one = makeFile("bare.txt", "bare");
+    const std::string archive = folder + "bare.zip";
+    EXPECT_EQ(runManager(::GetModuleHandleA(nullptr), "-h \"" + archive + "\" -a\"" + one + "\""), 0);
+    EXPECT_EQ(entryNames(archive), std::vector<std::string>{"bare.txt"});
+}
+
+TEST_F(StartUp, ProgramOpensAQuotedPathWithBlanks)
+{
+    const std::string archive = folder + "with blanks.zip";
+    testing_support::writeBytes(archive, testing_support::buildZip({testing_support::RawEntry("x.txt", "x")}));
+    std::string title;
+    const ProcessResult result = runPackrook("\"" + archive + "\"", [&](HWND window) {
+        // The title is set once the archive has been read.
+        const DWORD start = ::GetTickCount();
+        while (windowText(window) == "Packrook" && ::GetTickCount() - start < 20000)
+            ::Sleep(20);
+        title = windowText(window);
+        ::PostMessageA(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(title, "Packrook   " + archive);
+    std::string left;
+    EXPECT_TRUE(readUserValue("MainWndL", left)) << "closing saves the placement";
+}
+
+TEST_F(StartUp, ProgramInHiddenModeEndsOnItsOwn)
+{
+    const std::string one = makeFile("p1.txt", "one");
+    const std::string two = makeFile("p2.txt", "two");
+    const std::string archive = folder + "hidden.zip";
+    const ProcessResult result = runPackrook("-h \"" + archive + "\" -a\"" + one + "\" \"" + two + "\" ");
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_FALSE(result.windowShown);
+    EXPECT_EQ(entryNames(archive).size(), 2u);
+}
+
+TEST_F(StartUp, UninstallSwitchEndsAtOnce)
+{
+    const ProcessResult result = runPackrook("-U");
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_FALSE(result.windowShown);
+}
+} // namespace
