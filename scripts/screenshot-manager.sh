@@ -24,7 +24,7 @@ out=$2
 work="$out/work"
 rm -rf "$work"
 mkdir -p "$work/big"
-exe=build/win64/manager/Packrook.exe
+exe=build/win64/bin/Packrook.exe
 to_windows() { printf 'Z:%s' "$(realpath "$1" | tr '/' '\\')"; }
 
 # Waits for a window whose name matches, prints its id.

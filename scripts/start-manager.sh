@@ -12,6 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+scripts/install-deps.sh
 
 if [[ -z "${DISPLAY:-}" ]]; then
   cat >&2 <<'HELP'
@@ -25,7 +26,6 @@ HELP
   exit 2
 fi
 
-scripts/install-deps.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j2 --target Packrook
 
@@ -40,4 +40,4 @@ windows_path="Z:$(realpath "$archive" | tr '/' '\\')"
 echo "Starting Packrook.exe with $windows_path (the first start of a fresh wine prefix takes a while)"
 # wine puts double quotes around an argument with blanks, which is the form
 # the manager's command line expects for such a path.
-exec scripts/wine-run.sh build/win64/manager/Packrook.exe "$windows_path"
+exec scripts/wine-run.sh build/win64/bin/Packrook.exe "$windows_path"
