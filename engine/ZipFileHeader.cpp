@@ -1,5 +1,6 @@
 #include "ZipFileHeader.h"
 
+#include "NameParts.h"
 #include "ZipBytes.h"
 #include "ZipFile.h"
 
@@ -163,15 +164,12 @@ uint32_t CZipFileHeader::GetSize(bool local) const
 
 CString CZipFileHeader::getFileName() const
 {
-    CString full = windowsForm(name);
-    return full.substr(full.rfind('\\') + 1);
+    return nameparts::lastComponent(windowsForm(name));
 }
 
 CString CZipFileHeader::getPath() const
 {
-    CString full = windowsForm(name);
-    size_t slash = full.rfind('\\');
-    return slash == CString::npos ? CString() : full.substr(0, slash + 1);
+    return nameparts::folderPart(windowsForm(name));
 }
 
 CString CZipFileHeader::getAttributes() const
