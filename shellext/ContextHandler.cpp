@@ -1,0 +1,282 @@
+#include "ContextHandler.h"
+
+#include "ArchiveProbe.h"
+#include "ManagerLauncher.h"
+#include "Module.h"
+#include "SimpleMail.h"
+#include "resource.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+
+using namespace commandtext;
+
+namespace {
+
+const char helpText[] = "Packrook the file";
+const wchar_t helpTextWide[] = L"Packrook the file";
+const DWORD managerTimeoutMs = 100000;
+
+// The menu-item structure without its trailing item-bitmap field: the form
+// every version of the system accepts.
+const UINT shortMenuItemSize = offsetof(MENUITEMINFOA, hbmpItem);
+#ifndef _WIN64
+static_assert(offsetof(MENUITEMINFOA, hbmpItem) == 44, "the short menu-item form is 44 bytes on 32-bit");
+#endif
+
+// No exception may cross into the Explorer.
+template <typename Body>
+HRESULT guarded(Body body)
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+std::string temporaryFolder()
+{
+    char buffer[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, buffer);
+    return buffer;
+}
+
+} // namespace
+
+HRESULT ContextHandler::create(IUnknown* outer, REFIID iid, void** object)
+{
+    *object = nullptr;
+    if (outer && !::IsEqualIID(iid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
+    auto* handler = new (std::nothrow) ContextHandler(outer);
+    if (!handler)
+        return E_OUTOFMEMORY;
+    // Held across the query so a failed one destroys the object.
+    handler->inner_.AddRef();
+    const HRESULT result = handler->inner_.QueryInterface(iid, object);
+    handler->inner_.Release();
+    return result;
+}
+
+ContextHandler::ContextHandler(IUnknown* outer)
+    : inner_(*this), outer_(outer ? outer : &inner_), dispatch_(IID_IContextHandler)
+{
+    module::lock();
+}
+
+ContextHandler::~ContextHandler()
+{
+    if (bitmap_)
+        ::DeleteObject(bitmap_);
+    module::unlock();
+}
+
+STDMETHODIMP ContextHandler::InnerUnknown::QueryInterface(REFIID iid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    if (::IsEqualIID(iid, IID_IUnknown))
+        *object = static_cast<IUnknown*>(this);
+    else if (::IsEqualIID(iid, IID_IContextHandler) || ::IsEqualIID(iid, IID_IDispatch))
+        *object = static_cast<IContextHandler*>(&owner_);
+    else if (::IsEqualIID(iid, IID_IShellExtInit))
+        *object = static_cast<IShellExtInit*>(&owner_);
+    else if (::IsEqualIID(iid, IID_IContextMenu))
+        *object = static_cast<IContextMenu*>(&owner_);
+    else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    static_cast<IUnknown*>(*object)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) ContextHandler::InnerUnknown::AddRef()
+{
+    return ::InterlockedIncrement(&owner_.references_);
+}
+
+STDMETHODIMP_(ULONG) ContextHandler::InnerUnknown::Release()
+{
+    const LONG left = ::InterlockedDecrement(&owner_.references_);
+    if (left == 0)
+        delete &owner_;
+    return left;
+}
+
+STDMETHODIMP ContextHandler::QueryInterface(REFIID iid, void** object)
+{
+    return outer_->QueryInterface(iid, object);
+}
+
+STDMETHODIMP_(ULONG) ContextHandler::AddRef()
+{
+    return outer_->AddRef();
+}
+
+STDMETHODIMP_(ULONG) ContextHandler::Release()
+{
+    return outer_->Release();
+}
+
+STDMETHODIMP ContextHandler::GetTypeInfoCount(UINT* count)
+{
+    return dispatch_.getTypeInfoCount(count);
+}
+
+STDMETHODIMP ContextHandler::GetTypeInfo(UINT index, LCID, ITypeInfo** info)
+{
+    return dispatch_.getTypeInfo(index, info);
+}
+
+STDMETHODIMP ContextHandler::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    return dispatch_.getIDsOfNames(names, count, ids);
+}
+
+STDMETHODIMP ContextHandler::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
+                                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
+{
+    return dispatch_.invoke(static_cast<IContextHandler*>(this), member, flags, parameters, result, exception,
+                            argumentError);
+}
+
+STDMETHODIMP ContextHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY)
+{
+    if (!data)
+        return E_INVALIDARG;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(data->GetData(&format, &medium)))
+        return E_INVALIDARG;
+    const HRESULT result = guarded([&] {
+        readDropList(static_cast<HDROP>(medium.hGlobal));
+        return S_OK;
+    });
+    ::ReleaseStgMedium(&medium);
+    return result;
+}
+
+void ContextHandler::readDropList(HDROP drop)
+{
+    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT index = count; index-- > 0;) {
+        char path[MAX_PATH] = {};
+        ::DragQueryFileA(drop, index, path, MAX_PATH);
+        selection_.push_back(path);
+    }
+}
+
+HBITMAP ContextHandler::menuBitmap()
+{
+    // One picture per object, freed with it: a fresh one for every item each
+    // time the menu opens would leak the Explorer's drawing objects, as the
+    // menu does not own check-mark bitmaps.
+    if (!bitmap_)
+        bitmap_ = ::LoadBitmapA(module::instance(), MAKEINTRESOURCEA(IDB_MENUITEM));
+    return bitmap_;
+}
+
+bool ContextHandler::insertItem(HMENU menu, UINT& position, UINT firstId, UINT lastId, Offset offset)
+{
+    // Identifiers past the last one belong to other extensions.
+    if (firstId + offset > lastId)
+        return false;
+    std::string text = itemText(offset, selection_.front());
+    MENUITEMINFOA item = {};
+    item.cbSize = shortMenuItemSize;
+    item.fMask = MIIM_STATE | MIIM_ID | MIIM_CHECKMARKS | MIIM_TYPE;
+    item.fType = MFT_STRING;
+    item.fState = 0;
+    item.wID = firstId + offset;
+    item.hbmpUnchecked = menuBitmap();
+    item.dwTypeData = text.data();
+    ::InsertMenuItemA(menu, position++, TRUE, &item);
+    return true;
+}
+
+bool ContextHandler::offersOpening() const
+{
+    if (selection_.size() != 1)
+        return false;
+    const std::string extension = extensionOf(selection_.front());
+    return extension == ".zip" || (extension == ".exe" && opensAsArchive(selection_.front()));
+}
+
+STDMETHODIMP ContextHandler::QueryContextMenu(HMENU menu, UINT position, UINT firstId, UINT lastId, UINT flags)
+{
+    if ((flags & CMF_DEFAULTONLY) || selection_.empty())
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+    return guarded([&] {
+        unsigned taken = 0;
+        auto insert = [&](Offset offset) {
+            if (insertItem(menu, position, firstId, lastId, offset))
+                taken = std::max(taken, offset + 1u);
+        };
+        insert(addToPickedArchive);
+        const bool singleZip = selection_.size() == 1 && extensionOf(selection_.front()) == ".zip";
+        if (!singleZip)
+            insert(addToNamedArchive);
+        if (mailClientPresent())
+            insert(zipAndEmail);
+        if (offersOpening())
+            insert(openArchive);
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, taken);
+    });
+}
+
+STDMETHODIMP ContextHandler::InvokeCommand(LPCMINVOKECOMMANDINFO information)
+{
+    if (selection_.empty())
+        return S_OK;
+    // A verb given by name (the Explorer offers "delete", "properties" and
+    // the like to every extension) is none of ours: its pointer's low bits
+    // must not be taken for one of our commands.
+    if (!information || HIWORD(reinterpret_cast<ULONG_PTR>(information->lpVerb)) != 0)
+        return E_INVALIDARG;
+    const unsigned offset = LOWORD(reinterpret_cast<ULONG_PTR>(information->lpVerb));
+    return guarded([&] {
+        if (managerPath().empty())
+            return S_OK;
+        if (offset == zipAndEmail) {
+            const std::string archive = mailArchivePath(temporaryFolder(), selection_.front());
+            mailArchive(parameters(offset, selection_, archive), archive);
+        } else {
+            startManager(information->hwnd, parameters(offset, selection_, std::string()));
+        }
+        return S_OK;
+    });
+}
+
+void ContextHandler::mailArchive(const std::string& parameters, const std::string& archive)
+{
+    if (runManager(parameters, managerTimeoutMs))
+        composeWithAttachment(archive);
+}
+
+STDMETHODIMP ContextHandler::GetCommandString(UINT_PTR offset, UINT type, UINT*, LPSTR buffer, UINT size)
+{
+    if (offset != addToPickedArchive)
+        return E_INVALIDARG;
+    switch (type) {
+    case GCS_HELPTEXTA:
+        if (buffer && size > 0)
+            ::lstrcpynA(buffer, helpText, static_cast<int>(size));
+        return S_OK;
+    case GCS_HELPTEXTW:
+        if (buffer && size > 0)
+            ::lstrcpynW(reinterpret_cast<LPWSTR>(buffer), helpTextWide, static_cast<int>(size));
+        return S_OK;
+    case GCS_VERBA:
+    case GCS_VERBW:
+        // There is no verb name; a success would have the caller read
+        // whatever its buffer held as one.
+        return E_NOTIMPL;
+    default:
+        return S_OK;
+    }
+}

@@ -1,0 +1,7 @@
+#pragma once
+// Resource identifiers of Quaylink.dll; the registry, the Explorer and the
+// type-library loader know them by number.
+#define IDS_PROJNAME 100
+#define IDR_APPID_SCRIPT 101
+#define IDR_HANDLER_SCRIPT 102
+#define IDB_MENUITEM 201

@@ -1,0 +1,48 @@
+#pragma once
+// Drives Quaylink.dll as the Explorer and regsvr32 do: through the registry,
+// real COM activation and a drop list of files.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+namespace shellext_testing {
+
+std::string quaylinkPath();
+// The build's program folder: Quaylink.dll, Packrook.exe, Sledstub.dll.
+std::string programFolder();
+// The same path with backslashes only, as the Explorer gives paths.
+std::string windowsPath(std::string path);
+void writeFile(const std::string& path, const std::string& content);
+
+DWORD runAndWait(const std::string& commandLine);
+DWORD regsvr32(const std::string& switches, const std::string& dll);
+// Waits for every Packrook.exe running now to end.
+void waitForManagers();
+
+bool keyExists(HKEY root, const std::string& key);
+bool readString(HKEY root, const std::string& key, const char* name, std::string& value);
+std::string specialFolder(int csidl);
+
+// A data object offering the paths as a CF_HDROP drop list, in this order.
+IDataObject* newFileDrop(const std::vector<std::string>& paths);
+
+struct MenuItem {
+    UINT id;
+    std::string text;
+    bool pictured;
+};
+struct Menu {
+    HRESULT result;
+    std::vector<MenuItem> items;  // what the handler inserted, in menu order
+};
+// Creates a handler through COM for the selection and lets it fill a pop-up
+// menu between two existing items, with identifiers 100 to lastId.
+Menu queryMenu(const std::vector<std::string>& selection, UINT flags = CMF_NORMAL, UINT lastId = 150);
+
+// A handler initialised with the selection, as IContextMenu.
+IContextMenu* newHandler(const std::vector<std::string>& selection);
+HRESULT invoke(IContextMenu* handler, UINT offset);
+
+} // namespace shellext_testing
