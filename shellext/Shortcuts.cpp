@@ -95,6 +95,19 @@ void createProgramGroup(IMalloc* allocator, const std::string& programDirectory)
     link->Release();
 }
 
+// Nothing is done without a shell-link object, removal included.
+template <typename Step>
+void withStartMenu(Step step)
+{
+    IShellLinkA* link = newShellLink();
+    if (!link)
+        return;
+    ShellAllocator allocator;
+    SpecialFolder startMenu(allocator.get(), CSIDL_COMMON_STARTMENU, CSIDL_STARTMENU);
+    step(link, allocator.get(), startMenu.path());
+    link->Release();
+}
+
 } // namespace
 
 void createShortcut(IShellLinkA* link, const std::string& target, const std::string& description,
@@ -113,32 +126,24 @@ void createShortcut(IShellLinkA* link, const std::string& target, const std::str
 
 void createStartMenuShortcuts()
 {
-    IShellLinkA* link = newShellLink();
-    if (!link)
-        return;
-    ShellAllocator allocator;
-    SpecialFolder startMenu(allocator.get(), CSIDL_COMMON_STARTMENU, CSIDL_STARTMENU);
-    const std::string programDirectory = module::folder();
-    if (!startMenu.path().empty())
-        createShortcut(link, programDirectory + "Packrook.exe", "Packrook", startMenu.path() + "\\Packrook.lnk", "");
-    createProgramGroup(allocator.get(), programDirectory);
-    link->Release();
+    withStartMenu([](IShellLinkA* link, IMalloc* allocator, const std::string& startMenu) {
+        const std::string programDirectory = module::folder();
+        if (!startMenu.empty())
+            createShortcut(link, programDirectory + "Packrook.exe", "Packrook", startMenu + "\\Packrook.lnk", "");
+        createProgramGroup(allocator, programDirectory);
+    });
 }
 
 void removeStartMenuShortcuts()
 {
-    IShellLinkA* link = newShellLink();
-    if (!link)
-        return;
-    ShellAllocator allocator;
-    SpecialFolder startMenu(allocator.get(), CSIDL_COMMON_STARTMENU, CSIDL_STARTMENU);
-    if (!startMenu.path().empty())
-        ::DeleteFileA((startMenu.path() + "\\Packrook.lnk").c_str());
-    const std::string group = programGroup(allocator.get());
-    if (!group.empty()) {
+    withStartMenu([](IShellLinkA*, IMalloc* allocator, const std::string& startMenu) {
+        if (!startMenu.empty())
+            ::DeleteFileA((startMenu + "\\Packrook.lnk").c_str());
+        const std::string group = programGroup(allocator);
+        if (group.empty())
+            return;
         for (const GroupShortcut& shortcut : groupShortcuts)
             ::DeleteFileA((group + shortcut.file).c_str());
         ::RemoveDirectoryA(group.c_str());
-    }
-    link->Release();
+    });
 }

@@ -33,7 +33,7 @@ std::vector<UINT> identifiers(const Menu& menu)
 std::string newFile(const std::string& name)
 {
     const std::string path = windowsPath(scratchFolder()) + name;
-    writeFile(path, "content of " + name);
+    testing_support::writeBytes(path, "content of " + name);
     return path;
 }
 
@@ -57,13 +57,24 @@ protected:
     {
         ::CoInitialize(nullptr);
         ASSERT_EQ(0u, regsvr32("/s", quaylinkPath()));
+        quaylink_ = ::LoadLibraryA(quaylinkPath().c_str());
     }
     static void TearDownTestSuite()
     {
+        ::FreeLibrary(quaylink_);
         regsvr32("/u /s", quaylinkPath());
         ::CoUninitialize();
     }
+
+    template <typename Function>
+    static Function* quaylinkExport(const char* name)
+    {
+        return reinterpret_cast<Function*>(reinterpret_cast<void*>(::GetProcAddress(quaylink_, name)));
+    }
+
+    static HMODULE quaylink_;
 };
+HMODULE HandlerTest::quaylink_ = nullptr;
 
 // Holds the stand-in mail client loaded, so its record outlives the
 // extension's own load and free.
@@ -163,12 +174,37 @@ TEST_F(MailTest, HelpTextOnlyForTheFirstItem)
 TEST_F(MailTest, LiveObjectKeepsTheServerLoaded)
 {
     IContextMenu* handler = newHandler({"C:\\a.txt"});
-    auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("Quaylink.dll"), "DllCanUnloadNow")));
-    ASSERT_NE(nullptr, canUnloadNow);
+    auto canUnloadNow = quaylinkExport<HRESULT STDAPICALLTYPE()>("DllCanUnloadNow");
     EXPECT_EQ(S_FALSE, canUnloadNow());
     handler->Release();
     EXPECT_EQ(S_OK, canUnloadNow());
+}
+
+TEST_F(MailTest, ClassObjectOnlyForTheHandler)
+{
+    auto getClassObject = quaylinkExport<HRESULT STDAPICALLTYPE(REFCLSID, REFIID, void**)>("DllGetClassObject");
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(E_POINTER, getClassObject(CLSID_ContextHandler, IID_IClassFactory, nullptr));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+              getClassObject(CLSID_ShellLink, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    ASSERT_EQ(S_OK, getClassObject(CLSID_ContextHandler, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    factory->Release();
+}
+
+TEST_F(MailTest, DispatchDescribesTheDualInterface)
+{
+    IContextMenu* handler = newHandler({"C:\\a.txt"});
+    IDispatch* dispatch = nullptr;
+    ASSERT_EQ(S_OK, handler->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)));
+    ITypeInfo* info = nullptr;
+    ASSERT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, &info));
+    TYPEATTR* attributes = nullptr;
+    info->GetTypeAttr(&attributes);
+    EXPECT_TRUE(::IsEqualIID(IID_IContextHandler, attributes->guid));
+    info->ReleaseTypeAttr(attributes);
+    info->Release();
+    dispatch->Release();
+    handler->Release();
 }
 
 TEST_F(MailTest, AggregatedOnlyThroughIUnknown)

@@ -120,10 +120,15 @@ TEST(Registration, RegistersAndUnregistersEverything)
     EXPECT_EQ(folder + "Packrook.exe", shortcutTarget(shortcutPaths().back(), arguments));
     EXPECT_EQ("-U", arguments);
 
+    // Registering again starts the class key afresh.
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, classKey.c_str(), "Stale", REG_SZ, "x", 2);
+    ASSERT_EQ(0u, regsvr32("/s", folder + "Quaylink.dll"));
+    EXPECT_FALSE(readString(HKEY_CLASSES_ROOT, classKey, "Stale", arguments));
+
     // What the manager adds later goes too; a file of the user's keeps the group.
     const std::string userFile = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\Packrook\\notes.txt";
-    writeFile(userFile, "mine");
-    ASSERT_EQ(0u, runAndWait("reg.exe add \"HKLM\\" + uninstallKey + "\\Packrook\" /v UninstallString /d x /f"));
+    testing_support::writeBytes(userFile, "mine");
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, (uninstallKey + "\\Packrook").c_str(), "UninstallString", REG_SZ, "x", 2);
 
     ASSERT_EQ(0u, regsvr32("/u /s", folder + "Quaylink.dll"));
     for (const Value& value : registeredValues(folder + "Quaylink.dll"))

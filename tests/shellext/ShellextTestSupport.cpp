@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 
 namespace shellext_testing {
@@ -30,11 +29,6 @@ std::string windowsPath(std::string path)
 {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-void writeFile(const std::string& path, const std::string& content)
-{
-    std::ofstream(path, std::ios::binary) << content;
 }
 
 DWORD runAndWait(const std::string& commandLine)

@@ -14,7 +14,6 @@ std::string quaylinkPath();
 std::string programFolder();
 // The same path with backslashes only, as the Explorer gives paths.
 std::string windowsPath(std::string path);
-void writeFile(const std::string& path, const std::string& content);
 
 DWORD runAndWait(const std::string& commandLine);
 DWORD regsvr32(const std::string& switches, const std::string& dll);
