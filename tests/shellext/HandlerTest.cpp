@@ -14,19 +14,12 @@ using testing_support::scratchFolder;
 
 namespace {
 
-std::vector<std::string> texts(const Menu& menu)
+// Each inserted item as its identifier and text.
+std::vector<std::string> described(const Menu& menu)
 {
     std::vector<std::string> result;
     for (const MenuItem& item : menu.items)
-        result.push_back(item.text);
-    return result;
-}
-
-std::vector<UINT> identifiers(const Menu& menu)
-{
-    std::vector<UINT> result;
-    for (const MenuItem& item : menu.items)
-        result.push_back(item.id);
+        result.push_back(std::to_string(item.id) + " " + item.text);
     return result;
 }
 
@@ -103,10 +96,9 @@ TEST_F(MailTest, SingleFileGetsBothAddItemsAndMail)
 {
     const Menu menu = queryMenu({"C:\\Docs\\Report.txt"});
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 5), menu.result);
-    EXPECT_EQ((std::vector<std::string>{"Add to Packrook...", "Add to \"Report.zip\"",
-                                        "Zip and Email \"Report.zip\""}),
-              texts(menu));
-    EXPECT_EQ((std::vector<UINT>{100, 101, 104}), identifiers(menu));
+    EXPECT_EQ((std::vector<std::string>{"100 Add to Packrook...", "101 Add to \"Report.zip\"",
+                                        "104 Zip and Email \"Report.zip\""}),
+              described(menu));
     for (const MenuItem& item : menu.items)
         EXPECT_TRUE(item.pictured);
 }
@@ -115,16 +107,17 @@ TEST_F(MailTest, SingleZipIsOfferedForOpening)
 {
     const Menu menu = queryMenu({"C:\\Docs\\Old.ZIP"});
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 5), menu.result);
-    EXPECT_EQ((std::vector<std::string>{"Add to Packrook...", "Zip and Email \"Old.zip\"", "Open with Packrook"}),
-              texts(menu));
-    EXPECT_EQ((std::vector<UINT>{100, 104, 102}), identifiers(menu));
+    EXPECT_EQ((std::vector<std::string>{"100 Add to Packrook...", "104 Zip and Email \"Old.zip\"",
+                                        "102 Open with Packrook"}),
+              described(menu));
 }
 
 TEST_F(MailTest, SeveralFilesAreNeverOpened)
 {
     const Menu menu = queryMenu({"C:\\A\\one.zip", "C:\\A\\two.txt"});
-    EXPECT_EQ((std::vector<std::string>{"Add to Packrook...", "Add to \"two.zip\"", "Zip and Email \"two.zip\""}),
-              texts(menu));
+    EXPECT_EQ((std::vector<std::string>{"100 Add to Packrook...", "101 Add to \"two.zip\"",
+                                        "104 Zip and Email \"two.zip\""}),
+              described(menu));
 }
 
 TEST_F(MailTest, NothingForDefaultOnlyOrIdentifiersOutOfRange)
@@ -150,10 +143,10 @@ TEST_F(MailTest, ExeIsOpenedOnlyWhenItIsAnArchive)
     }
     const Menu exe = queryMenu({made});
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 5), exe.result);
-    EXPECT_EQ("Open with Packrook", texts(exe).back());
+    EXPECT_EQ("102 Open with Packrook", described(exe).back());
     const Menu plain = queryMenu({programFolder() + "Packrook.exe"});
     EXPECT_EQ(3u, plain.items.size());
-    EXPECT_EQ("Zip and Email \"Packrook.zip\"", texts(plain).back());
+    EXPECT_EQ("104 Zip and Email \"Packrook.zip\"", described(plain).back());
 }
 
 TEST_F(MailTest, HelpTextOnlyForTheFirstItem)
@@ -171,16 +164,7 @@ TEST_F(MailTest, HelpTextOnlyForTheFirstItem)
     handler->Release();
 }
 
-TEST_F(MailTest, LiveObjectKeepsTheServerLoaded)
-{
-    IContextMenu* handler = newHandler({"C:\\a.txt"});
-    auto canUnloadNow = quaylinkExport<HRESULT STDAPICALLTYPE()>("DllCanUnloadNow");
-    EXPECT_EQ(S_FALSE, canUnloadNow());
-    handler->Release();
-    EXPECT_EQ(S_OK, canUnloadNow());
-}
-
-TEST_F(MailTest, ClassObjectOnlyForTheHandler)
+TEST_F(MailTest, ServerEntryPoints)
 {
     auto getClassObject = quaylinkExport<HRESULT STDAPICALLTYPE(REFCLSID, REFIID, void**)>("DllGetClassObject");
     IClassFactory* factory = nullptr;
@@ -189,6 +173,12 @@ TEST_F(MailTest, ClassObjectOnlyForTheHandler)
               getClassObject(CLSID_ShellLink, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
     ASSERT_EQ(S_OK, getClassObject(CLSID_ContextHandler, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
     factory->Release();
+
+    auto canUnloadNow = quaylinkExport<HRESULT STDAPICALLTYPE()>("DllCanUnloadNow");
+    IContextMenu* handler = newHandler({"C:\\a.txt"});
+    EXPECT_EQ(S_FALSE, canUnloadNow());
+    handler->Release();
+    EXPECT_EQ(S_OK, canUnloadNow());
 }
 
 TEST_F(MailTest, DispatchDescribesTheDualInterface)
@@ -271,5 +261,5 @@ TEST_F(NoMailClient, MenuHasNoMailItem)
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2), queryMenu({"C:\\Docs\\Report.txt"}).result);
     const Menu zip = queryMenu({"C:\\Docs\\Old.zip"});
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 3), zip.result);
-    EXPECT_EQ((std::vector<std::string>{"Add to Packrook...", "Open with Packrook"}), texts(zip));
+    EXPECT_EQ((std::vector<std::string>{"100 Add to Packrook...", "102 Open with Packrook"}), described(zip));
 }
