@@ -71,7 +71,7 @@ HMODULE HandlerTest::quaylink_ = nullptr;
 
 // Holds the stand-in mail client loaded, so its record outlives the
 // extension's own load and free.
-class MailTest : public HandlerTest {
+class WithMailClient : public HandlerTest {
 protected:
     void SetUp() override
     {
@@ -92,7 +92,7 @@ using NoMailClient = HandlerTest;
 
 } // namespace
 
-TEST_F(MailTest, SingleFileGetsBothAddItemsAndMail)
+TEST_F(WithMailClient, SingleFileGetsBothAddItemsAndMail)
 {
     const Menu menu = queryMenu({"C:\\Docs\\Report.txt"});
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 5), menu.result);
@@ -103,7 +103,7 @@ TEST_F(MailTest, SingleFileGetsBothAddItemsAndMail)
         EXPECT_TRUE(item.pictured);
 }
 
-TEST_F(MailTest, SingleZipIsOfferedForOpening)
+TEST_F(WithMailClient, SingleZipIsOfferedForOpening)
 {
     const Menu menu = queryMenu({"C:\\Docs\\Old.ZIP"});
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 5), menu.result);
@@ -112,7 +112,7 @@ TEST_F(MailTest, SingleZipIsOfferedForOpening)
               described(menu));
 }
 
-TEST_F(MailTest, SeveralFilesAreNeverOpened)
+TEST_F(WithMailClient, SeveralFilesAreNeverOpened)
 {
     const Menu menu = queryMenu({"C:\\A\\one.zip", "C:\\A\\two.txt"});
     EXPECT_EQ((std::vector<std::string>{"100 Add to Packrook...", "101 Add to \"two.zip\"",
@@ -120,7 +120,7 @@ TEST_F(MailTest, SeveralFilesAreNeverOpened)
               described(menu));
 }
 
-TEST_F(MailTest, NothingForDefaultOnlyOrIdentifiersOutOfRange)
+TEST_F(WithMailClient, NothingForDefaultOnlyOrIdentifiersOutOfRange)
 {
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0), queryMenu({"C:\\a.txt"}, CMF_DEFAULTONLY).result);
     // Identifiers 100 to 103 leave no room for offset 4.
@@ -129,7 +129,7 @@ TEST_F(MailTest, NothingForDefaultOnlyOrIdentifiersOutOfRange)
     EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2), menu.result);
 }
 
-TEST_F(MailTest, ExeIsOpenedOnlyWhenItIsAnArchive)
+TEST_F(WithMailClient, ExeIsOpenedOnlyWhenItIsAnArchive)
 {
     const std::string made = windowsPath(scratchFolder()) + "made.exe";
     const std::string zipped = newFile("inside.txt");
@@ -149,7 +149,7 @@ TEST_F(MailTest, ExeIsOpenedOnlyWhenItIsAnArchive)
     EXPECT_EQ("104 Zip and Email \"Packrook.zip\"", described(plain).back());
 }
 
-TEST_F(MailTest, HelpTextOnlyForTheFirstItem)
+TEST_F(WithMailClient, HelpTextOnlyForTheFirstItem)
 {
     IContextMenu* handler = newHandler({"C:\\a.txt"});
     char narrow[5] = "....";
@@ -164,7 +164,7 @@ TEST_F(MailTest, HelpTextOnlyForTheFirstItem)
     handler->Release();
 }
 
-TEST_F(MailTest, ServerEntryPoints)
+TEST_F(WithMailClient, ServerEntryPoints)
 {
     auto getClassObject = quaylinkExport<HRESULT STDAPICALLTYPE(REFCLSID, REFIID, void**)>("DllGetClassObject");
     IClassFactory* factory = nullptr;
@@ -181,7 +181,7 @@ TEST_F(MailTest, ServerEntryPoints)
     EXPECT_EQ(S_OK, canUnloadNow());
 }
 
-TEST_F(MailTest, DispatchDescribesTheDualInterface)
+TEST_F(WithMailClient, DispatchDescribesTheDualInterface)
 {
     IContextMenu* handler = newHandler({"C:\\a.txt"});
     IDispatch* dispatch = nullptr;
@@ -197,7 +197,7 @@ TEST_F(MailTest, DispatchDescribesTheDualInterface)
     handler->Release();
 }
 
-TEST_F(MailTest, AggregatedOnlyThroughIUnknown)
+TEST_F(WithMailClient, AggregatedOnlyThroughIUnknown)
 {
     IUnknown* outer = newFileDrop({});
     IUnknown* inner = nullptr;
@@ -217,7 +217,7 @@ TEST_F(MailTest, AggregatedOnlyThroughIUnknown)
     outer->Release();
 }
 
-TEST_F(MailTest, AddToNamedArchiveBuildsItBesideTheFiles)
+TEST_F(WithMailClient, AddToNamedArchiveBuildsItBesideTheFiles)
 {
     const std::string one = newFile("one.txt");
     const std::string two = newFile("two.txt");
@@ -233,7 +233,7 @@ TEST_F(MailTest, AddToNamedArchiveBuildsItBesideTheFiles)
     EXPECT_EQ((std::vector<std::string>{"two.txt", "one.txt"}), entryNames(windowsPath(scratchFolder()) + "two.zip"));
 }
 
-TEST_F(MailTest, ZipAndEmailAttachesTheArchiveBuiltInTheTemporaryFolder)
+TEST_F(WithMailClient, ZipAndEmailAttachesTheArchiveBuiltInTheTemporaryFolder)
 {
     char temporary[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temporary);

@@ -123,7 +123,8 @@ TEST(Registration, RegistersAndUnregistersEverything)
     // Registering again starts the class key afresh.
     ::RegSetKeyValueA(HKEY_CLASSES_ROOT, classKey.c_str(), "Stale", REG_SZ, "x", 2);
     ASSERT_EQ(0u, regsvr32("/s", folder + "Quaylink.dll"));
-    EXPECT_FALSE(readString(HKEY_CLASSES_ROOT, classKey, "Stale", arguments));
+    std::string stale;
+    EXPECT_FALSE(readString(HKEY_CLASSES_ROOT, classKey, "Stale", stale));
 
     // What the manager adds later goes too; a file of the user's keeps the group.
     const std::string userFile = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\Packrook\\notes.txt";
