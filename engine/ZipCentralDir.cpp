@@ -40,7 +40,7 @@ CString CZipCentralDir::corruptMessage(const char* text) const
 // the search goes on towards the front instead of reading past the end.
 uint32_t CZipCentralDir::locateCD() const
 {
-    const uint32_t window = std::min(owner_->GetLength(), kLongestEndRecord);
+    const uint32_t window = static_cast<uint32_t>(std::min<uint64_t>(owner_->GetLength(), kLongestEndRecord));
     if (window == 0)
         return kNotFound;
     std::vector<char> block(window);

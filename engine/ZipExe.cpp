@@ -119,6 +119,9 @@ bool CZipFile::writeExe(const CString& stubPath, const CString& exePath, const C
     if (!is_open())
         throw CZipException("Only an open zip archive can become a self-extracting program");
     const uint32_t stubLength = readStub(stubPath, installDir, runFile);
+    // Every offset of the program's directory counts from its start in 32 bits.
+    if (stubLength + GetLength() > 0xFFFFFFFFull)
+        throw CZipException("Archive too large for a self-extracting program " + path_);
     if (os::isSameFile(exePath, path_))
         throw CZipException("A self-extracting program cannot replace its own archive " + exePath);
     {
@@ -165,10 +168,11 @@ uint32_t CZipFile::readStub(const CString& stubPath, const CString& installDir, 
 
 void CZipFile::appendArchive(ExeTarget& target)
 {
-    const uint32_t length = GetLength();
+    const uint64_t length = GetLength();
     seekg(0, begin);
-    for (uint32_t copied = 0; copied < length;) {
-        const uint32_t got = read(readBuffer_, std::min(length - copied, readBuffer_.size()), true);
+    for (uint64_t copied = 0; copied < length;) {
+        const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(length - copied, readBuffer_.size()));
+        const uint32_t got = read(readBuffer_, chunk, true);
         if (got == 0)
             throw CZipLastErrorException("Archive ended before it was copied " + path_);
         target.append(readBuffer_, got);

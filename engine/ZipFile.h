@@ -53,7 +53,7 @@ public:
     void seekg(int64_t offset, eMoveMode mode);
     int64_t tellg() const;
     void flush();
-    uint32_t GetLength() const;
+    uint64_t GetLength() const;
     void setEndOfFile();
 
     // Listing

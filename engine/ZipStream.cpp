@@ -84,10 +84,10 @@ void CZipFile::flush()
     os::flushFile(file_);
 }
 
-uint32_t CZipFile::GetLength() const
+uint64_t CZipFile::GetLength() const
 {
     int64_t size = os::fileSizeAtPath(path_);
-    return size < 0 ? 0 : static_cast<uint32_t>(size);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
 }
 
 void CZipFile::setEndOfFile()
