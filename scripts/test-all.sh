@@ -69,6 +69,11 @@ for preset in linux linux-asan linux32; do
   fi
 done
 
+# A minute of fuzzing the readers; a crash, leak or hang fails the run.
+step "configure fuzz" cmake --preset fuzz &&
+  step "build fuzz" cmake --build --preset fuzz -j"$jobs" &&
+  step "fuzz 60 s" scripts/fuzz.sh 60
+
 if is_built win64; then
   if ! wait "$init_pid"; then
     failures+=("wine prefix set-up")
