@@ -69,9 +69,9 @@ public:
     CString getCurrentOpenFileFileName() const;
 
     // Reading entries
-    bool openFile(unsigned short index);
+    bool openFile(int index);
     uint32_t readFile(void* buffer, uint32_t size);
-    bool closeFile(unsigned short index);
+    bool closeFile(int index);
 
     // Changing the archive
     bool addNewFiles(std::vector<CString>& files, uint32_t option, bool keepFolderNames,

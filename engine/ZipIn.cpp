@@ -98,7 +98,7 @@ void CZipCentralDir::openFile(int index)
         owner_->seekg(extraLength, CZipFile::current);
 }
 
-bool CZipFile::openFile(unsigned short index)
+bool CZipFile::openFile(int index)
 {
     FORWARD_TO_READERS(openFile(index));
     endInflate();
@@ -210,7 +210,7 @@ void CZipFile::endInflate()
     inflateActive_ = false;
 }
 
-bool CZipFile::closeFile(unsigned short index)
+bool CZipFile::closeFile(int index)
 {
     FORWARD_TO_READERS(closeFile(index));
     centralDir_.closeFile();
