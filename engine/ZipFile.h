@@ -156,8 +156,11 @@ private:
     // Removing
     void removeSingleFile(long index);
     bool MovePackedFiles(uint32_t start, uint32_t end, uint32_t shift);
+    bool isSpannedSet() const;
     bool canRemoveEntries() const;
-    uint32_t storedSizeOf(const CZipFileHeader& header);
+    std::vector<CZipFileHeader*> headersInFileOrder();
+    void refuseUnsafeChange(bool everyEntry);
+    uint64_t storedSizeOf(const CZipFileHeader& header);
     void keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint32_t>& sizes,
                            size_t moved);
 
@@ -169,6 +172,7 @@ private:
     void appendArchive(ExeTarget& target);
     void reopenAsExe(const CString& exePath, uint32_t stubLength);
     bool getExeOffsets(uint32_t& installDirOffset, uint32_t& runFileOffset);
+    uint64_t archiveStart();
     CString readSlotValue(uint32_t offset);
     void writeSlot(uint32_t offset, const CString& value);
 

@@ -65,6 +65,7 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
 {
     if (isReadOnly() || !isDirectoryOnCurrentDisk())
         return false;
+    refuseUnsafeChange(false);
     refuseOversizedFiles(files, keepFolderNames);
     if (replaceExisting && !isRemovableDrive(path_))
         removeReplacedEntries(files, keepFolderNames);

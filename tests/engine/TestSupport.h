@@ -90,7 +90,7 @@ public:
         archive.centralDir_.RemoveFromDisk();
         archive.keepIntactEntries(removed, sizes, moved);
     }
-    static uint32_t storedSizeOf(CZipFile& archive, const CZipFileHeader& header)
+    static uint64_t storedSizeOf(CZipFile& archive, const CZipFileHeader& header)
     {
         return archive.storedSizeOf(header);
     }
