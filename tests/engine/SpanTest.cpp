@@ -342,6 +342,17 @@ TEST_F(SpanningReadRefused, TheNextDiskInTheMiddleOfAnEntry)
     expectSetReadsBack(drive_, 1, set_);
 }
 
+TEST_F(SpanningReadRefused, NoDiskPastTheLastOneIsAskedFor)
+{
+    DiskChanger changer(drive_);
+    CZipFile archive(&changer);
+    openRefusingFrom(archive, changer, 2, -1);
+    archive.seekg(-10, CZipFile::end);
+    char bytes[100];
+    EXPECT_EQ(archive.read(bytes, sizeof bytes, true), 10u);
+    EXPECT_TRUE(changer.disksAsked.empty());
+}
+
 TEST(SpanningRefused, TheDiskWhereTheDirectoryStarts)
 {
     SimulatedDrive drive(scratchFolder(), std::vector<uint32_t>(8, 3000));
