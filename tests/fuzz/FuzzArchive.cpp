@@ -1,12 +1,17 @@
 // packrook-fuzz: libFuzzer drives an arbitrary file through the zip, tar or
-// gzip reader, as a user's "open, list, test, extract" would.
+// gzip reader, as a user's "open, list, test, extract" would; a zip archive
+// then has its first entry deleted, and every other entry that read whole
+// before must still read whole after a deletion that reports success.
 //
 // The last byte of the input picks the reader (by the suffix the file is
 // given); the bytes before it are the file.
 #include "ZipFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <set>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,6 +31,8 @@ public:
     CString getPassword() override { return CString(); }
     void setStatusText(CString) override {}
 };
+
+using Names = std::multiset<std::string>;
 
 const char* const kSuffixes[] = {".zip", ".tar", ".gz", ".tgz"};
 
@@ -54,18 +61,67 @@ void listEntry(const CZipFile& archive, int index)
     archive.getCRC(index);
 }
 
-// Read to the end, which is what tests an entry; the bytes go nowhere.
-void readEntry(CZipFile& archive, int index, std::vector<char>& buffer)
+std::string nameOf(const CZipFile& archive, int index)
 {
+    if (archive.isGzipMode() || archive.isTarMode())
+        return archive.getPath(index) + archive.getFileName(index);
+    return archive.getFileHeader(index)->name;
+}
+
+// Read to the end, which is what tests an entry; the bytes go nowhere.
+bool readsWhole(CZipFile& archive, int index)
+{
+    // Allocated once: a fresh megabyte per input would cost more than the input.
+    static std::vector<char> buffer(CZipBuffer::kDefaultSize);
     const uint32_t size = static_cast<uint32_t>(buffer.size());
+    bool whole = true;
     try {
         archive.openFile(index);
         while (archive.readFile(buffer.data(), size) == size) {
         }
     } catch (const CZipException&) {
-        // A damaged entry is reported; the next one is read all the same.
+        whole = false;
     }
     archive.closeFile(index);
+    return whole;
+}
+
+// Lists and reads every entry; the names of those from index "from" on that
+// read whole.
+Names wholeEntries(CZipFile& archive, int from)
+{
+    Names names;
+    for (int i = 0; i < archive.getFileCount(); ++i)
+        listEntry(archive, i);
+    for (int i = 0; i < archive.getFileCount(); ++i)
+        if (readsWhole(archive, i) && i >= from)
+            names.insert(nameOf(archive, i));
+    return names;
+}
+
+bool open(CZipFile& archive, const std::string& path)
+{
+    archive.close();
+    try {
+        return archive.openZipFile(path);
+    } catch (const CZipException&) {
+        return false;
+    }
+}
+
+void deleteFirstEntry(CZipFile& archive, const std::string& path, const Names& before)
+{
+    std::vector<int32_t> first{0};
+    try {
+        archive.removeSomeFiles(first);
+    } catch (const CZipException&) {
+        return;
+    }
+    const Names after = open(archive, path) ? wholeEntries(archive, 0) : Names();
+    if (!std::includes(after.begin(), after.end(), before.begin(), before.end())) {
+        std::fprintf(stderr, "a deletion reported success and left an intact entry unreadable\n");
+        std::abort();
+    }
 }
 
 // One archive object for every input, as the manager keeps one for every
@@ -75,18 +131,12 @@ void exercise(const std::string& path)
 {
     static FuzzCallBack callback;
     static CZipFile archive(&callback);
-    static std::vector<char> buffer(CZipBuffer::kDefaultSize);
-    archive.close();
-    try {
-        if (!archive.openZipFile(path))
-            return;
-    } catch (const CZipException&) {
+    if (!open(archive, path))
         return;
-    }
-    for (int i = 0; i < archive.getFileCount(); ++i)
-        listEntry(archive, i);
-    for (int i = 0; i < archive.getFileCount(); ++i)
-        readEntry(archive, i, buffer);
+    const Names before = wholeEntries(archive, 1);
+    if (!archive.isGzipMode() && !archive.isTarMode() && archive.getFileCount() > 0)
+        deleteFirstEntry(archive, path, before);
+    archive.close();
 }
 }
 
