@@ -19,7 +19,7 @@ constexpr uint32_t kChunk = 1000000;
 void readEntry(CZipFile& archive, int index, std::ostream* out)
 {
     std::vector<char> buffer(kChunk);
-    const auto entry = static_cast<unsigned short>(index);
+    const int entry = index;
     try {
         archive.openFile(entry);
         uint32_t got;

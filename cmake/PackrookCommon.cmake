@@ -6,6 +6,7 @@
 include_guard(GLOBAL)
 
 option(PACKROOK_SANITIZE "Build with AddressSanitizer and UBSan (native builds only)" OFF)
+option(PACKROOK_FUZZ "Build the libFuzzer target packrook-fuzz (clang only)" OFF)
 option(PACKROOK_WERROR "Turn compiler and linker warnings into errors" OFF)
 option(PACKROOK_GTEST_FROM_SOURCE
   "Build GoogleTest from /usr/src/googletest even where an installed copy exists" OFF)
@@ -48,6 +49,15 @@ if(PACKROOK_SANITIZE)
   # Also at directory level: an instrumented static library linked into a
   # program that did not ask for the flags would otherwise fail to link.
   add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(PACKROOK_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "PACKROOK_FUZZ needs clang: libFuzzer comes with it")
+  endif()
+  # Coverage feedback from all the code under test; only packrook-fuzz links
+  # libFuzzer's own main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
 # packrook_target_defaults(<target>)

@@ -23,9 +23,9 @@ public:
     CString getPath(int index) const;
     CString getAttributes(int) const { return CString(); }
 
-    bool openFile(unsigned short) { return true; }
+    bool openFile(int) { return true; }
     uint32_t readFile(void* buffer, uint32_t size);
-    bool closeFile(unsigned short) { return true; }
+    bool closeFile(int) { return true; }
     CString getCurrentOpenFileFileName() const { return getFileName(0); }
     CString getCurrentOpenFilePath() const { return getPath(0); }
 

@@ -16,34 +16,37 @@ public:
 
     bool open(const CString& path);
     long getFileCount() const;
+    // Members of 4 GiB or more list as 0xFFFFFFFF; they still read whole.
     uint32_t getUncompressedSize(int index) const;
     uint32_t getCompressedSize(int index) const { return getUncompressedSize(index); }
     CString getFileName(int index) const;
     CString getPath(int index) const;
     CString getAttributes(int) const { return CString(); }
 
-    bool openFile(unsigned short index);
+    bool openFile(int index);
     uint32_t readFile(void* buffer, uint32_t size);
-    bool closeFile(unsigned short index);
+    bool closeFile(int index);
     CString getCurrentOpenFilePath() const;
     CString getCurrentOpenFileFileName() const;
 
 private:
     struct Member {
         CString name;        // folders end in "/"
-        uint32_t size;       // 0 for folders, links and devices: they carry no content
-        uint32_t dataOffset;
+        uint64_t size;       // 0 for folders, links and devices: they carry no content
+        uint64_t dataOffset;
     };
     struct Block;
 
     void closeHandle();
-    void scan();
-    void readNamingData(const Block& block, uint32_t size, CString& longName);
+    void scan(uint64_t fileSize);
+    void listMember(const Block& block, uint64_t size, uint64_t dataOffset, CString& longName);
+    void readNamingData(const Block& block, uint64_t size, CString& longName);
     CString readData(uint32_t size);
-    uint32_t getoct(const char* field, int length) const;
+    static bool getoct(const char* field, int length, uint64_t& value);
+    static bool getSize(const char* field, uint64_t& size);
 
     std::vector<Member> members_;
     os::FileHandle file_;
     int32_t current_ = -1;
-    uint32_t delivered_ = 0;
+    uint64_t delivered_ = 0;
 };

@@ -17,6 +17,14 @@ bool isEndSignature(const char* p)
 {
     return get32(p) == kEndSignature;
 }
+
+// The recorded length's worth of bytes, zero bytes included, and whatever
+// text follows it in the file up to a zero byte (bytes must end in one).
+CString commentAt(const char* bytes, uint32_t length, uint32_t available)
+{
+    const uint32_t recorded = std::min(length, available);
+    return CString(bytes, recorded) + CString(bytes + recorded);
+}
 }
 
 bool CZipCentralDir::NameLess::operator()(const CString& a, const CString& b) const
@@ -40,7 +48,7 @@ CString CZipCentralDir::corruptMessage(const char* text) const
 // the search goes on towards the front instead of reading past the end.
 uint32_t CZipCentralDir::locateCD() const
 {
-    const uint32_t window = std::min(owner_->GetLength(), kLongestEndRecord);
+    const uint32_t window = static_cast<uint32_t>(std::min<uint64_t>(owner_->GetLength(), kLongestEndRecord));
     if (window == 0)
         return kNotFound;
     std::vector<char> block(window);
@@ -82,7 +90,7 @@ void CZipCentralDir::readEndRecord(uint32_t distance)
     end_.size = get32(p + 12);
     end_.offset = get32(p + 16);
     end_.commentLength = get16(p + 20);
-    end_.comment = end_.commentLength ? CString(p + kEndRecordSize) : CString();
+    end_.comment = end_.commentLength ? commentAt(p + kEndRecordSize, end_.commentLength, distance - kEndRecordSize) : CString();
 }
 
 void CZipCentralDir::ReadHeaders()
@@ -173,11 +181,12 @@ void CZipCentralDir::RemoveFile(CZipFileHeader* header, int index, uint32_t stor
     CZipFileHeader* entry = index == -1 ? header : headers_[static_cast<size_t>(index)];
     if (!entry)
         return;
-    auto position = std::find(headers_.begin(), headers_.end(), entry);
-    for (auto behind = position + 1; behind < headers_.end(); ++behind)
-        (*behind)->localHeaderOffset -= storedSize;
+    // Entries behind it in the file move, whatever their place in the list.
+    for (CZipFileHeader* other : headers_)
+        if (other->localHeaderOffset > entry->localHeaderOffset)
+            other->localHeaderOffset -= storedSize;
     unindex(entry);
-    headers_.erase(position);
+    headers_.erase(std::find(headers_.begin(), headers_.end(), entry));
     delete entry;
     end_.offset -= storedSize;
 }

@@ -118,7 +118,11 @@ bool CZipFile::writeExe(const CString& stubPath, const CString& exePath, const C
     checkSlotValue(runFile, "The file to run");
     if (!is_open())
         throw CZipException("Only an open zip archive can become a self-extracting program");
+    refuseUnsafeChange(false);
     const uint32_t stubLength = readStub(stubPath, installDir, runFile);
+    // Every offset of the program's directory counts from its start in 32 bits.
+    if (stubLength + GetLength() > 0xFFFFFFFFull)
+        throw CZipException("Archive too large for a self-extracting program " + path_);
     if (os::isSameFile(exePath, path_))
         throw CZipException("A self-extracting program cannot replace its own archive " + exePath);
     {
@@ -165,10 +169,11 @@ uint32_t CZipFile::readStub(const CString& stubPath, const CString& installDir, 
 
 void CZipFile::appendArchive(ExeTarget& target)
 {
-    const uint32_t length = GetLength();
+    const uint64_t length = GetLength();
     seekg(0, begin);
-    for (uint32_t copied = 0; copied < length;) {
-        const uint32_t got = read(readBuffer_, std::min(length - copied, readBuffer_.size()), true);
+    for (uint64_t copied = 0; copied < length;) {
+        const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(length - copied, readBuffer_.size()));
+        const uint32_t got = read(readBuffer_, chunk, true);
         if (got == 0)
             throw CZipLastErrorException("Archive ended before it was copied " + path_);
         target.append(readBuffer_, got);
@@ -207,9 +212,17 @@ bool CZipFile::getExeOffsets(uint32_t& installDirOffset, uint32_t& runFileOffset
         return false;
     if (!valueStartBefore(bytes, bytes.find(fillRun(), installEnd), runFileOffset))
         return false;
-    // The slots lie back to back; anything else is some other program's data
-    // that must not be written over.
-    return runFileOffset == installDirOffset + kSlotSize;
+    // The slots lie back to back in the program in front of the archive;
+    // anything else is some other program's data, or an entry's, that must
+    // not be written over.
+    return runFileOffset == installDirOffset + kSlotSize && uint64_t{runFileOffset} + kSlotSize <= archiveStart();
+}
+
+// Where the first entry, or else the directory, begins.
+uint64_t CZipFile::archiveStart()
+{
+    const std::vector<CZipFileHeader*> headers = headersInFileOrder();
+    return headers.empty() ? uint64_t{exeOffset_} + centralDir_.endRecord().offset : headers.front()->localHeaderOffset;
 }
 
 bool CZipFile::getExeParams(CString& installDir, CString& runFile)

@@ -53,7 +53,7 @@ public:
     void seekg(int64_t offset, eMoveMode mode);
     int64_t tellg() const;
     void flush();
-    uint32_t GetLength() const;
+    uint64_t GetLength() const;
     void setEndOfFile();
 
     // Listing
@@ -69,9 +69,9 @@ public:
     CString getCurrentOpenFileFileName() const;
 
     // Reading entries
-    bool openFile(unsigned short index);
+    bool openFile(int index);
     uint32_t readFile(void* buffer, uint32_t size);
-    bool closeFile(unsigned short index);
+    bool closeFile(int index);
 
     // Changing the archive
     bool addNewFiles(std::vector<CString>& files, uint32_t option, bool keepFolderNames,
@@ -156,8 +156,11 @@ private:
     // Removing
     void removeSingleFile(long index);
     bool MovePackedFiles(uint32_t start, uint32_t end, uint32_t shift);
+    bool isSpannedSet() const;
     bool canRemoveEntries() const;
-    uint32_t storedSizeOf(const CZipFileHeader& header);
+    std::vector<CZipFileHeader*> headersInFileOrder();
+    void refuseUnsafeChange(bool everyEntry);
+    uint64_t storedSizeOf(const CZipFileHeader& header);
     void keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint32_t>& sizes,
                            size_t moved);
 
@@ -169,6 +172,7 @@ private:
     void appendArchive(ExeTarget& target);
     void reopenAsExe(const CString& exePath, uint32_t stubLength);
     bool getExeOffsets(uint32_t& installDirOffset, uint32_t& runFileOffset);
+    uint64_t archiveStart();
     CString readSlotValue(uint32_t offset);
     void writeSlot(uint32_t offset, const CString& value);
 

@@ -24,8 +24,9 @@ CString cutAtZero(const CString& text)
 
 CZipFileHeader::CZipFileHeader(CZipFile* owner) : owner_(owner) {}
 
-void CZipFileHeader::readVariablePart(CString& target, uint16_t length, bool cut, bool lastError,
-                                      const char* message)
+// Names and comments are kept as the bytes they are, zero bytes included,
+// so that a rewritten directory still matches the local headers.
+void CZipFileHeader::readVariablePart(CString& target, uint16_t length, bool lastError, const char* message)
 {
     target.assign(length, '\0');
     if (length == 0)
@@ -35,8 +36,6 @@ void CZipFileHeader::readVariablePart(CString& target, uint16_t length, bool cut
             throw CZipLastErrorException(message + owner_->getPath());
         throw CZipException(message + owner_->getPath());
     }
-    if (cut)
-        target = cutAtZero(target);
 }
 
 bool CZipFileHeader::read(CZipFile* file)
@@ -64,9 +63,9 @@ bool CZipFileHeader::read(CZipFile* file)
     localHeaderOffset = get32(record + 42) + owner_->getExeOffset();
     if (signature != kCentralSignature)
         throw CZipException("Corrupt zip file " + owner_->getPath());
-    readVariablePart(name, nameLength, true, true, "Currupt zip file ");
-    readVariablePart(extraField, extraLength, false, true, "Corrupt zip file ");
-    readVariablePart(comment, commentLength, true, false, "Bad zip file");
+    readVariablePart(name, nameLength, true, "Currupt zip file ");
+    readVariablePart(extraField, extraLength, true, "Corrupt zip file ");
+    readVariablePart(comment, commentLength, false, "Bad zip file");
     return true;
 }
 
@@ -162,14 +161,15 @@ uint32_t CZipFileHeader::GetSize(bool local) const
     return kCentralRecordSize + static_cast<uint32_t>(nameLength + extraField.size() + comment.size());
 }
 
+// What is shown, and what extraction makes of a name, stops at a zero byte.
 CString CZipFileHeader::getFileName() const
 {
-    return nameparts::lastComponent(windowsForm(name));
+    return nameparts::lastComponent(windowsForm(cutAtZero(name)));
 }
 
 CString CZipFileHeader::getPath() const
 {
-    return nameparts::folderPart(windowsForm(name));
+    return nameparts::folderPart(windowsForm(cutAtZero(name)));
 }
 
 CString CZipFileHeader::getAttributes() const

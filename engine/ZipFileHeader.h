@@ -55,8 +55,7 @@ public:
 
 private:
     void putSharedFields(char* p) const;
-    void readVariablePart(CString& target, uint16_t length, bool cutAtZero, bool lastError,
-                          const char* message);
+    void readVariablePart(CString& target, uint16_t length, bool lastError, const char* message);
 
     CZipFile* owner_;
 };

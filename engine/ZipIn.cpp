@@ -98,7 +98,7 @@ void CZipCentralDir::openFile(int index)
         owner_->seekg(extraLength, CZipFile::current);
 }
 
-bool CZipFile::openFile(unsigned short index)
+bool CZipFile::openFile(int index)
 {
     FORWARD_TO_READERS(openFile(index));
     endInflate();
@@ -139,8 +139,9 @@ uint32_t CZipFile::readFile(void* buffer, uint32_t size)
     stream_.next_out = static_cast<Bytef*>(buffer);
     stream_.avail_out = std::min(size, uncompressedLeft_);
     const uLong totalBefore = stream_.total_out;
-    // An empty entry may still carry a deflate stream that must be consumed.
-    const bool force = stream_.avail_out == 0 && compressedLeft_ > 0;
+    // An empty entry may still carry a deflate stream that must be consumed;
+    // a stored one has nothing to consume, whatever its compressed size says.
+    const bool force = !stored && stream_.avail_out == 0 && compressedLeft_ > 0;
     bool streamEnded = false;
     while (!streamEnded && (stream_.avail_out > 0 || (force && compressedLeft_ > 0))) {
         if (stream_.avail_in == 0 && !refillInput())
@@ -196,10 +197,12 @@ bool CZipFile::inflateSome()
 }
 
 // Whoever reads an entry to its end learns whether the bytes are the ones
-// that were stored: damaged data or a wrong password never pass as good.
+// that were stored: damaged data or a wrong password never pass as good, nor
+// a stored entry whose two sizes disagree.
 void CZipFile::checkFinishedEntry() const
 {
-    if (uncompressedLeft_ != 0 || runningCrc_ != getCurrentOpenFile()->getCRC())
+    const bool storedBytesLeft = getCurrentOpenFile()->method == 0 && (compressedLeft_ != 0 || stream_.avail_in != 0);
+    if (uncompressedLeft_ != 0 || storedBytesLeft || runningCrc_ != getCurrentOpenFile()->getCRC())
         throw CZipException("Corrupt zip file found when exstacting " + currentName());
 }
 
@@ -210,7 +213,7 @@ void CZipFile::endInflate()
     inflateActive_ = false;
 }
 
-bool CZipFile::closeFile(unsigned short index)
+bool CZipFile::closeFile(int index)
 {
     FORWARD_TO_READERS(closeFile(index));
     centralDir_.closeFile();

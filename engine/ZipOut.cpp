@@ -65,6 +65,7 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
 {
     if (isReadOnly() || !isDirectoryOnCurrentDisk())
         return false;
+    refuseUnsafeChange(false);
     refuseOversizedFiles(files, keepFolderNames);
     if (replaceExisting && !isRemovableDrive(path_))
         removeReplacedEntries(files, keepFolderNames);
@@ -94,8 +95,10 @@ void CZipFile::refuseOversizedFiles(const std::vector<CString>& files, bool keep
         if (!isAddable(path, path_))
             continue;
         const int64_t size = os::fileSizeAtPath(path);
-        total += entryBound(static_cast<uint64_t>(std::max<int64_t>(size, 0)),
-                            entryNameFor(path, keepFolderNames).size());
+        // A size the system cannot tell is never taken for a small one.
+        if (size < 0)
+            throw CZipLastErrorException("Failed to read input file " + path);
+        total += entryBound(static_cast<uint64_t>(size), entryNameFor(path, keepFolderNames).size());
         if (size > static_cast<int64_t>(kLargestZipSize) || total > kLargestZipSize)
             throw CZipException("File too large for a zip archive " + path);
         if (++entries > kMostEntries)

@@ -8,8 +8,10 @@ uint32_t CZipFile::read(char* buffer, uint32_t count, bool mayContinueOnNextDisk
         return 0;
     uint32_t total = 0;
     bool ok = os::readFile(file_, buffer, count, total);
-    // Disks smaller than the count make one read cross several of them.
-    while (ok && total < count && mayContinueOnNextDisk && askForNextDisk()) {
+    // Disks smaller than the count make one read cross several of them, but
+    // never past the last disk of the set, whatever a size in it claims.
+    while (ok && total < count && mayContinueOnNextDisk && currentDisk_ < centralDir_.endRecord().thisDisk
+           && askForNextDisk()) {
         uint32_t rest = 0;
         ok = os::readFile(file_, buffer + total, count - total, rest);
         total += rest;
@@ -84,10 +86,10 @@ void CZipFile::flush()
     os::flushFile(file_);
 }
 
-uint32_t CZipFile::GetLength() const
+uint64_t CZipFile::GetLength() const
 {
     int64_t size = os::fileSizeAtPath(path_);
-    return size < 0 ? 0 : static_cast<uint32_t>(size);
+    return size < 0 ? 0 : static_cast<uint64_t>(size);
 }
 
 void CZipFile::setEndOfFile()

@@ -9,26 +9,66 @@
 namespace {
 constexpr uint32_t kToEndOfFile = 0xFFFFFFFF;
 
-bool beforeInArchive(const CZipFileHeader* a, const CZipFileHeader* b)
+// Removal only works on one-file archives, where disk numbers mean nothing
+// and only the position in the file counts.
+bool beforeInFile(const CZipFileHeader* a, const CZipFileHeader* b)
 {
-    return a->firstDisk != b->firstDisk ? a->firstDisk < b->firstDisk : a->localHeaderOffset < b->localHeaderOffset;
+    return a->localHeaderOffset < b->localHeaderOffset;
 }
+}
+
+bool CZipFile::isSpannedSet() const
+{
+    const CZipCentralDir::EndRecord& end = centralDir_.endRecord();
+    return spanningMode_ || end.thisDisk != 0 || end.startDisk != 0;
 }
 
 bool CZipFile::canRemoveEntries() const
 {
-    return !gzipMode_ && !tarMode_ && !spanningMode_ && !isReadOnly();
+    return !gzipMode_ && !tarMode_ && !isSpannedSet() && !isReadOnly();
+}
+
+std::vector<CZipFileHeader*> CZipFile::headersInFileOrder()
+{
+    std::vector<CZipFileHeader*> headers;
+    for (int i = 0; i < centralDir_.getHeaderCount(); ++i)
+        headers.push_back(centralDir_.getFileHeader(i));
+    std::sort(headers.begin(), headers.end(), beforeInFile);
+    return headers;
+}
+
+// A change cuts the file where the directory begins and may move every
+// entry. Before anything is written, each entry checked must end before the
+// next one (in the file) and before the directory begins; a damaged archive
+// is refused as it is, rather than cut or shifted into intact entries. Adding
+// and comments only cut, so only the last entry is checked for them. A
+// spanned set only ever grows at its end.
+void CZipFile::refuseUnsafeChange(bool everyEntry)
+{
+    if (!centralDir_.isLoaded() || isSpannedSet())
+        return;
+    const uint64_t directoryStart = uint64_t{exeOffset_} + centralDir_.endRecord().offset;
+    bool sound = true;
+    const std::vector<CZipFileHeader*> headers = headersInFileOrder();
+    for (size_t i = everyEntry || headers.empty() ? 0 : headers.size() - 1; sound && i < headers.size(); ++i) {
+        const uint64_t next = i + 1 < headers.size() ? headers[i + 1]->localHeaderOffset : directoryStart;
+        sound = headers[i]->localHeaderOffset + storedSizeOf(*headers[i]) <= next;
+    }
+    if (!sound)
+        throw CZipException("Cannot safely change the damaged zip file " + path_);
 }
 
 // The extent of an entry is measured from its own local header: its extra
 // field may be longer or shorter than the one in the directory.
-uint32_t CZipFile::storedSizeOf(const CZipFileHeader& header)
+uint64_t CZipFile::storedSizeOf(const CZipFileHeader& header)
 {
     char record[zipbytes::kLocalRecordSize];
-    seekg(header.localHeaderOffset, begin);
-    if (!readExactly(record, sizeof record) || zipbytes::get32(record) != zipbytes::kLocalSignature)
-        return header.GetSize(true) + header.compressedSize;
-    return zipbytes::kLocalRecordSize + zipbytes::get16(record + 26) + zipbytes::get16(record + 28)
+    const bool inFile = header.localHeaderOffset + int64_t{zipbytes::kLocalRecordSize} <= myGetFileSize();
+    if (inFile)
+        seekg(header.localHeaderOffset, begin);
+    if (!inFile || !readExactly(record, sizeof record) || zipbytes::get32(record) != zipbytes::kLocalSignature)
+        return uint64_t{header.GetSize(true)} + header.compressedSize;
+    return uint64_t{zipbytes::kLocalRecordSize} + zipbytes::get16(record + 26) + zipbytes::get16(record + 28)
            + header.compressedSize;
 }
 
@@ -46,11 +86,13 @@ void CZipFile::removeSomeFiles(std::vector<CZipFileHeader*>& headers)
 {
     if (!canRemoveEntries() || headers.empty())
         return;
-    std::sort(headers.begin(), headers.end(), beforeInArchive);
+    std::sort(headers.begin(), headers.end(), beforeInFile);
     headers.erase(std::unique(headers.begin(), headers.end()), headers.end());
+    refuseUnsafeChange(true);
+    // Each extent now ends before the directory, so every size and position fits 32 bits.
     std::vector<uint32_t> sizes;
     for (const CZipFileHeader* header : headers)
-        sizes.push_back(storedSizeOf(*header));
+        sizes.push_back(static_cast<uint32_t>(storedSizeOf(*header)));
     centralDir_.RemoveFromDisk();
     uint32_t shift = 0;
     size_t moved = 0;
@@ -81,8 +123,7 @@ void CZipFile::keepIntactEntries(const std::vector<CZipFileHeader*>& removed, co
     std::vector<CZipFileHeader*> lost;
     uint32_t shift = 0;
     size_t passed = 0;
-    for (int i = 0; i < centralDir_.getHeaderCount(); ++i) {
-        CZipFileHeader* header = centralDir_.getFileHeader(i);
+    for (CZipFileHeader* header : headersInFileOrder()) {
         if (passed < removed.size() && header == removed[passed]) {
             if (passed <= moved) {
                 lost.push_back(header);
@@ -137,6 +178,7 @@ void CZipFile::setGlobalComment(const CString& comment)
 {
     if (comment.size() > 0xFFFF)
         throw CZipException("Comment too long for a zip archive");
+    refuseUnsafeChange(false);
     writeFailed_ = false;
     centralDir_.setGlobalComment(comment);
     try {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The one command that checks everything: installs the Debian packages,
 # configures and builds every preset, and runs the tests of those that can run
-# here (linux, linux-asan, win64 under wine). Exits non-zero if any step failed;
+# here (linux, linux-asan, linux32 under qemu-i386, win64 under wine). Exits non-zero if any step failed;
 # later steps still run so one report shows every broken build.
 set -uo pipefail
 
@@ -49,7 +49,7 @@ PACKROOK_WINEPREFIX="$win64_prefix" scripts/wine-run.sh --init-only &
 init_pid=$!
 
 built=()
-for preset in linux linux-asan win64 win32; do
+for preset in linux linux-asan linux32 win64 win32; do
   step "configure $preset" cmake --preset "$preset" &&
     step "build $preset" cmake --build --preset "$preset" -j"$jobs" &&
     built+=("$preset")
@@ -63,11 +63,16 @@ is_built() {
   return 1
 }
 
-for preset in linux linux-asan; do
+for preset in linux linux-asan linux32; do
   if is_built "$preset"; then
     step "test $preset" ctest --preset "$preset"
   fi
 done
+
+# A minute of fuzzing the readers; a crash, leak or hang fails the run.
+step "configure fuzz" cmake --preset fuzz &&
+  step "build fuzz" cmake --build --preset fuzz -j"$jobs" &&
+  step "fuzz 60 s" scripts/fuzz.sh 60
 
 if is_built win64; then
   if ! wait "$init_pid"; then

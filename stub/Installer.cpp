@@ -177,7 +177,7 @@ bool Installer::confirm(const CString& installDir) const
 // next entry is installed all the same.
 void Installer::extractEntry(const CString& installDir, long index)
 {
-    const auto entry = static_cast<unsigned short>(index);
+    const int entry = static_cast<int>(index);
     try {
         refuseEscapingName(index);
         archive_.openFile(entry);

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit on every platform");
+
 namespace os {
 
 const FileHandle kInvalidFile = reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));

@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace os {
 
 const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
@@ -214,8 +216,8 @@ public:
         return !root.empty() && ::GetDriveTypeA((root + "\\").c_str()) == DRIVE_REMOVABLE;
     }
 
-    // Computed in 32 bits like the drives it is meant for: floppies and other
-    // removable media far below 4 GiB.
+    // Removable media today hold far more than 4 GiB; more than the 32 bits
+    // can say is reported as the most they can say, never as a wrapped rest.
     uint32_t freeSpace(const CString& path) override
     {
         CString root = rootOf(path);
@@ -224,7 +226,8 @@ public:
             && !::GetDiskFreeSpaceA((root + "/").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
                                     &clusters))
             return 0;
-        return sectorsPerCluster * bytesPerSector * freeClusters;
+        const uint64_t free = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector * freeClusters;
+        return static_cast<uint32_t>(std::min<uint64_t>(free, UINT32_MAX));
     }
 };
 

@@ -1,7 +1,12 @@
 // Finding, reading, ordering and writing the directory.
 #include "TestSupport.h"
 
+#include "ZipBytes.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 using namespace testing_support;
 
@@ -41,6 +46,30 @@ TEST(Directory, TooShortOrUnsignedFilesAreNoArchive)
         CZipFile archive(&callback);
         EXPECT_FALSE(archive.openZipFile(write(bytes))) << bytes.size();
     }
+}
+
+// An entry just under 4 GiB pushes its directory past 4 GiB: the file's
+// length, cut to 32 bits, once left a search window too small for any end record.
+TEST(Directory, AnArchiveEndingPast4GiBIsFound)
+{
+    const uint32_t size = 0xFFFFFFFF - 100;
+    const std::string empty = buildZip({{"big.bin", ""}});
+    const size_t directory = empty.rfind("PK\x01\x02");
+    std::string local = empty.substr(0, directory);
+    std::string records = empty.substr(directory);
+    for (char* sizes : {&local[18], &local[22], &records[20], &records[24]})
+        zipbytes::put32(sizes, size);
+    zipbytes::put32(&records[endRecordOffset(records) + 16], static_cast<uint32_t>(local.size()) + size);
+    const std::string path = write(local, "big.zip");
+    std::filesystem::resize_file(path, local.size() + size);
+    std::ofstream(path, std::ios::binary | std::ios::app) << records;
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    ASSERT_TRUE(archive.openZipFile(path));
+    ASSERT_EQ(archive.getFileCount(), 1);
+    EXPECT_EQ(archive.getUncompressedSize(0), size);
+    archive.close();
+    std::filesystem::remove(path);
 }
 
 TEST(Directory, EndRecordBeyondTheSearchWindowIsNotFound)

@@ -52,7 +52,7 @@ std::vector<std::string> exercise(const std::string& path, const std::string& by
         try {
             readEntry(archive, i);
         } catch (const CZipException& error) {
-            archive.closeFile(static_cast<unsigned short>(i));
+            archive.closeFile(i);
             messages.push_back(error.getMessage());
         }
     }

@@ -207,22 +207,26 @@ TEST(ExeParams, AnOrdinaryArchiveHasNone)
 }
 
 // Six "a" in a row: a stray run in another program's data must not be taken
-// for the fill of a slot and written over.
-TEST(ExeParams, FillRunsThatAreNotTwoSlotsAreLeftAlone)
+// for the fill of a slot and written over; nor must two slots that an entry
+// of a plain archive happens to hold.
+TEST(ExeParams, FillRunsThatAreNotTwoSlotsInFrontOfTheArchiveAreLeftAlone)
 {
     const std::string fake = std::string("value\0", 6) + std::string(40, 'a') + std::string("\0run\0", 5)
                              + std::string(50, 'a') + '\0';
-    const std::string path = scratchFolder() + "fake.zip";
-    writeBytes(path, buildZip({{"fake.bin", fake}}));
-    const std::string before = readBytes(path);
-    ScriptedCallBack callback;
-    CZipFile archive(&callback);
-    ASSERT_TRUE(archive.openZipFile(path));
-    CString installDir, runFile;
-    EXPECT_FALSE(archive.getExeParams(installDir, runFile));
-    archive.setExeParams("C:\\x", "y");
-    archive.close();
-    EXPECT_EQ(readBytes(path), before);
+    const std::string inEntry = '\0' + filledSlot("C:\\in") + filledSlot("run.exe");
+    for (const std::string& content : {fake, inEntry}) {
+        const std::string path = scratchFolder() + "fake.zip";
+        writeBytes(path, buildZip({{"fake.bin", content}}));
+        const std::string before = readBytes(path);
+        ScriptedCallBack callback;
+        CZipFile archive(&callback);
+        ASSERT_TRUE(archive.openZipFile(path));
+        CString installDir, runFile;
+        EXPECT_FALSE(archive.getExeParams(installDir, runFile));
+        archive.setExeParams("C:\\x", "y");
+        archive.close();
+        EXPECT_EQ(readBytes(path), before);
+    }
 }
 
 TEST_F(ExeConversion, ValuesTheSlotCannotHoldAreRefusedBeforeAnythingIsWritten)

@@ -57,6 +57,19 @@ TEST(Extraction, ChunksAddUpAndTheLastCallReturnsNothing)
     }
 }
 
+// Stored bytes with nothing to deliver once made every read spin on the same
+// buffer; a stored entry whose two sizes disagree is damaged.
+TEST(Extraction, StoredEntryWithMoreBytesThanItsSizeIsReported)
+{
+    RawEntry entry("empty.txt", std::string(CZipBuffer::kDefaultSize + 1, 'x'));
+    entry.uncompressedSize = 0;
+    entry.crcOfData = false;
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    ASSERT_TRUE(archive.openZipFile(archiveOf({entry})));
+    EXPECT_EQ(messageOf([&] { readEntry(archive, 0); }), "Corrupt zip file found when exstacting empty.txt");
+}
+
 TEST(Extraction, EmptyDeflatedEntryIsConsumedByTheFirstRead)
 {
     ScriptedCallBack callback;

@@ -111,7 +111,7 @@ TEST(TarReader, LongNamesComeFromTheirHelperMembers)
     EXPECT_EQ(readEntry(archive, 2), "pax");
 }
 
-TEST(TarReader, EndsAtAZeroBlockOrACutHeaderAndDeliversCutDataShort)
+TEST(TarReader, EndsAtAZeroBlockOrACutHeaderAndReportsCutData)
 {
     const std::string folder = scratchFolder();
     ScriptedCallBack callback;
@@ -124,8 +124,8 @@ TEST(TarReader, EndsAtAZeroBlockOrACutHeaderAndDeliversCutDataShort)
     const std::string whole = member("a.txt", std::string(2000, 'a')) + member("b.txt", "b");
     writeBytes(folder + "cut.tar", whole.substr(0, 512 + 1500));
     ASSERT_TRUE(cut.openZipFile(folder + "cut.tar"));
-    ASSERT_EQ(cut.getFileCount(), 1);
-    EXPECT_EQ(readEntry(cut, 0), std::string(1500, 'a'));
+    ASSERT_EQ(cut.getFileCount(), 1) << "the cut member is listed, and nothing after it";
+    EXPECT_EQ(messageOf([&] { readEntry(cut, 0); }), "Corrupt zip file found when exstacting a.txt");
 
     CZipFile missing(&callback);
     try {
@@ -134,6 +134,67 @@ TEST(TarReader, EndsAtAZeroBlockOrACutHeaderAndDeliversCutDataShort)
     } catch (const CZipLastErrorException& error) {
         EXPECT_EQ(error.getMessage().rfind("Couldn't open file " + folder + "missing.tar\r\n\r\n", 0), 0u);
     }
+}
+
+// A size just under 4 GiB once wrapped a 32-bit position back to the same
+// header, which was then listed again for ever.
+TEST(TarReader, SizesPastTheEndOrNoNumberEndTheScan)
+{
+    const std::string folder = scratchFolder();
+    ScriptedCallBack callback;
+    const struct {
+        std::string sizeField;
+        long listed;
+    } cases[] = {
+        {"37777777000", 2},
+        {"12345678901", 1},
+        {"-0000000001", 1},
+        {std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 12), 1},
+        {std::string("\x80\0\0\0\0\0\0\0\0\0\x04\0", 12), 3},
+    };
+    for (const auto& c : cases) {
+        writeBytes(folder + "x.tar", member("before.txt", "b") + tarHeader("x", c.sizeField) + std::string(1024, 'x')
+                                         + member("after.txt", "a") + kEndBlocks);
+        CZipFile archive(&callback);
+        ASSERT_TRUE(archive.openZipFile(folder + "x.tar"));
+        EXPECT_EQ(archive.getFileCount(), c.listed) << c.sizeField;
+        EXPECT_EQ(readEntry(archive, 0), "b");
+    }
+}
+
+// A length that is negative, or shorter than its own record, once sent the
+// record walk back to the start for ever, or crawling through the header a
+// byte at a time, copying the rest of it at every step. Records from the
+// first impossible one on are ignored.
+TEST(TarReader, PaxRecordsWithImpossibleLengthsAreIgnored)
+{
+    const std::string folder = scratchFolder();
+    ScriptedCallBack callback;
+    std::string shortRecords;
+    for (int i = 0; i < 400000; ++i)
+        shortRecords += "1 ";
+    for (const std::string& records : {shortRecords + "16 path=late.txt\n", std::string("6 a=b\n-6 x\n")}) {
+        writeBytes(folder + "pax.tar", member("PaxHeaders/x", records, 'x') + member("plain.txt", "p") + kEndBlocks);
+        CZipFile archive(&callback);
+        ASSERT_TRUE(archive.openZipFile(folder + "pax.tar"));
+        ASSERT_EQ(archive.getFileCount(), 1);
+        EXPECT_EQ(archive.getFileName(0), "plain.txt");
+    }
+}
+
+// Member 65,536 once opened as member 0 through a 16-bit index.
+TEST(TarReader, EveryListedMemberOpensByItsIndex)
+{
+    const std::string path = scratchFolder() + "many.tar";
+    std::string tar = member("first.txt", "first");
+    for (int i = 1; i < 0x10000; ++i)
+        tar += tarHeader("empty", octal(0));
+    writeBytes(path, tar + member("last.txt", "last") + kEndBlocks);
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    ASSERT_TRUE(archive.openZipFile(path));
+    ASSERT_EQ(archive.getFileCount(), 0x10001);
+    EXPECT_EQ(readEntry(archive, 0x10000), "last");
 }
 
 TEST(GzipReader, OneMemberNamedAfterTheFileWithTheRealSizes)

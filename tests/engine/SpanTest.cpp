@@ -198,17 +198,6 @@ void writeAndReadBack(const std::vector<uint32_t>& capacities, const std::vector
     for (int disk : {0, disks / 2, disks - 1})
         expectSetReadsBack(drive, disk, set);
 }
-
-template <typename Action>
-std::string messageOf(Action action)
-{
-    try {
-        action();
-    } catch (const CZipException& error) {
-        return error.getMessage();
-    }
-    return "no exception";
-}
 }
 
 TEST(Spanning, TwoFloppies)
@@ -334,7 +323,7 @@ TEST_F(SpanningReadRefused, TheDiskAnEntryStartsOn)
     CZipFile archive(&changer);
     openRefusingFrom(archive, changer, 2, 0);
     const int small = indexOf(archive, "small.txt");
-    EXPECT_EQ(messageOf([&] { archive.openFile(static_cast<unsigned short>(small)); }), "Unable to open file small.txt");
+    EXPECT_EQ(messageOf([&] { archive.openFile(small); }), "Unable to open file small.txt");
     EXPECT_EQ(changer.disksAsked, std::vector<int>({1}));
     EXPECT_FALSE(archive.is_open());
     expectSetReadsBack(drive_, 2, set_);
@@ -349,8 +338,19 @@ TEST_F(SpanningReadRefused, TheNextDiskInTheMiddleOfAnEntry)
     const std::string expected = "Corrupt zip file found when exstacting huge.bin\r\n\r\n";
     EXPECT_EQ(messageOf([&] { readEntry(archive, huge); }).substr(0, expected.size()), expected);
     EXPECT_EQ(changer.disksAsked, std::vector<int>({1, 2}));
-    archive.closeFile(static_cast<unsigned short>(huge));
+    archive.closeFile(huge);
     expectSetReadsBack(drive_, 1, set_);
+}
+
+TEST_F(SpanningReadRefused, NoDiskPastTheLastOneIsAskedFor)
+{
+    DiskChanger changer(drive_);
+    CZipFile archive(&changer);
+    openRefusingFrom(archive, changer, 2, -1);
+    archive.seekg(-10, CZipFile::end);
+    char bytes[100];
+    EXPECT_EQ(archive.read(bytes, sizeof bytes, true), 10u);
+    EXPECT_TRUE(changer.disksAsked.empty());
 }
 
 TEST(SpanningRefused, TheDiskWhereTheDirectoryStarts)

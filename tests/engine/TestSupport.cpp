@@ -113,7 +113,7 @@ std::string readEntry(CZipFile& archive, int index)
 {
     std::string content;
     std::vector<char> buffer(1000000);
-    const auto entry = static_cast<unsigned short>(index);
+    const int entry = index;
     archive.openFile(entry);
     uint32_t got;
     do {

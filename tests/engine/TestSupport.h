@@ -32,6 +32,18 @@ std::vector<std::string> listing(const CZipFile& archive);
 // The message with which opening the archive at path fails, or "opened".
 std::string openingFailure(const std::string& path);
 
+// The message of the engine failure that action ends with, or "no exception".
+template <typename Action>
+std::string messageOf(Action action)
+{
+    try {
+        action();
+    } catch (const CZipException& error) {
+        return error.getMessage();
+    }
+    return "no exception";
+}
+
 // Reads entry index to its end.
 std::string readEntry(CZipFile& archive, int index);
 int indexOf(const CZipFile& archive, const std::string& storedName);
@@ -78,7 +90,7 @@ public:
         archive.centralDir_.RemoveFromDisk();
         archive.keepIntactEntries(removed, sizes, moved);
     }
-    static uint32_t storedSizeOf(CZipFile& archive, const CZipFileHeader& header)
+    static uint64_t storedSizeOf(CZipFile& archive, const CZipFileHeader& header)
     {
         return archive.storedSizeOf(header);
     }

@@ -9,11 +9,12 @@ import zipfile
 
 CLI = os.environ.get("PACKROOK_CLI", "")
 EMULATOR = os.environ.get("PACKROOK_EMULATOR", "")
+PATH_PREFIX = os.environ.get("PACKROOK_PATH_PREFIX", "")
 
 
 def native(path):
     """The path as the program under test spells it."""
-    return "Z:" + path if EMULATOR else path
+    return PATH_PREFIX + path
 
 
 def run(*arguments, check=True):
