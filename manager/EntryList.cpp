@@ -4,6 +4,8 @@
 #include "WindowMap.h"
 #include "resource.h"
 
+#include <algorithm>
+
 namespace {
 constexpr const char* kColumnTitles[kColumnCount] = {
     "Name", "Compressed Size", "UnCompressed Size", "Ratio", "Attributes", "CRC", "Path"};
@@ -56,26 +58,40 @@ void EntryList::clear()
     records_.clear();
 }
 
-void EntryList::addRow(const EntryRecord& record, int image)
+// Redrawing only once the rows are in makes big archives appear quickly;
+// rows are appended from the last record on, which puts it on top.
+void EntryList::setRows(std::vector<EntryRecord> records, const std::vector<int>& images)
+{
+    ::SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
+    clear();
+    records_ = std::move(records);
+    ListView_SetItemCount(window_, static_cast<int>(records_.size()));
+    for (size_t record = records_.size(); record-- > 0;)
+        insertRow(record, images[record]);
+    ::SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(window_, nullptr, TRUE);
+}
+
+void EntryList::insertRow(size_t record, int image)
 {
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = 0;
-    item.pszText = const_cast<char*>(record.name.c_str());
+    item.iItem = static_cast<int>(records_.size() - 1 - record);
+    item.pszText = LPSTR_TEXTCALLBACKA;
     item.iImage = image;
-    item.lParam = static_cast<LPARAM>(records_.size());
-    const int row = static_cast<int>(::SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    records_.push_back(record);
-    for (int column = kColumnCompressed; column < kColumnCount; ++column)
-        setColumnText(row, column, columnText(record, column));
+    item.lParam = static_cast<LPARAM>(record);
+    ::SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
 }
 
-void EntryList::setColumnText(int row, int column, const CString& text)
+void EntryList::fillDisplayInfo(NMLVDISPINFOA& info) const
 {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    ::SendMessageA(window_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    const auto record = static_cast<size_t>(info.item.lParam);
+    if (!(info.item.mask & LVIF_TEXT) || record >= records_.size() || info.item.cchTextMax <= 0)
+        return;
+    const CString text = columnText(records_[record], info.item.iSubItem);
+    const size_t length = std::min(text.size(), static_cast<size_t>(info.item.cchTextMax - 1));
+    text.copy(info.item.pszText, length);
+    info.item.pszText[length] = '\0';
 }
 
 void EntryList::sortBy(int column)
@@ -96,6 +112,29 @@ int CALLBACK EntryList::compareRows(LPARAM first, LPARAM second, LPARAM list)
 int EntryList::selectedCount() const
 {
     return static_cast<int>(ListView_GetSelectedCount(window_));
+}
+
+bool EntryList::selectedEntries(std::vector<int32_t>& indices) const
+{
+    indices.clear();
+    for (int row = ListView_GetNextItem(window_, -1, LVNI_SELECTED); row >= 0;
+         row = ListView_GetNextItem(window_, row, LVNI_SELECTED))
+        indices.push_back(entryIndexOfRow(row));
+    if (!indices.empty())
+        return true;
+    const int rows = ListView_GetItemCount(window_);
+    for (int row = 0; row < rows; ++row)
+        indices.push_back(entryIndexOfRow(row));
+    return false;
+}
+
+int EntryList::entryIndexOfRow(int row) const
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    ::SendMessageA(window_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    return records_[static_cast<size_t>(item.lParam)].entryIndex;
 }
 
 std::array<int, kColumnCount> EntryList::columnWidths() const

@@ -21,11 +21,17 @@ public:
     HWND handle() const { return window_; }
 
     void clear();
-    // New rows go to the top, so unsorted rows show the stored order reversed.
-    void addRow(const EntryRecord& record, int image);
+    // One row per record, with the image of the same position; the last
+    // record is on top, so unsorted rows show the stored order reversed.
+    void setRows(std::vector<EntryRecord> records, const std::vector<int>& images);
+    // Column texts are made when the list shows them.
+    void fillDisplayInfo(NMLVDISPINFOA& info) const;
     // Flips the direction (whatever column was clicked before) and sorts.
     void sortBy(int column);
     int selectedCount() const;
+    // The entry indices of the selected rows in row order; of every row,
+    // and false, when none is selected.
+    bool selectedEntries(std::vector<int32_t>& indices) const;
     std::array<int, kColumnCount> columnWidths() const;
     void layout(int x, int y, int width, int height);
 
@@ -34,7 +40,8 @@ private:
     static int CALLBACK compareRows(LPARAM first, LPARAM second, LPARAM list);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void insertColumns();
-    void setColumnText(int row, int column, const CString& text);
+    void insertRow(size_t record, int image);
+    int entryIndexOfRow(int row) const;
     void showContextMenu(LPARAM position);
 
     HWND window_ = nullptr;

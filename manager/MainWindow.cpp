@@ -105,7 +105,7 @@ bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onCommand(LOWORD(wParam));
         return true;
     case WM_NOTIFY:
-        return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        return onNotify(*reinterpret_cast<NMHDR*>(lParam));
     case WM_MENUSELECT:
         onMenuSelect(LOWORD(wParam), HIWORD(wParam));
         return true;
@@ -190,7 +190,7 @@ void MainWindow::onSize(WPARAM wParam, LPARAM lParam)
     entryList_.layout(0, toolbarHeight - 2, client.right, client.bottom - status.bottom - toolbarHeight + 2);
 }
 
-bool MainWindow::onNotify(const NMHDR& header)
+bool MainWindow::onNotify(NMHDR& header)
 {
     if (header.code == TTN_GETDISPINFOA || header.code == TTN_GETDISPINFOW)
         return onToolTipText(header);
@@ -199,22 +199,22 @@ bool MainWindow::onNotify(const NMHDR& header)
     return true;
 }
 
-bool MainWindow::onToolTipText(const NMHDR& header)
+bool MainWindow::onToolTipText(NMHDR& header)
 {
     const auto command = static_cast<UINT>(header.idFrom);
     if (header.code == TTN_GETDISPINFOA) {
-        auto& info = const_cast<NMTTDISPINFOA&>(reinterpret_cast<const NMTTDISPINFOA&>(header));
+        auto& info = reinterpret_cast<NMTTDISPINFOA&>(header);
         ::LoadStringA(instance_, command, info.szText, sizeof info.szText);
         info.lpszText = info.szText;
     } else {
-        auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
         ::LoadStringW(instance_, command, info.szText, sizeof info.szText / sizeof info.szText[0]);
         info.lpszText = info.szText;
     }
     return false;
 }
 
-void MainWindow::onListNotify(const NMHDR& header)
+void MainWindow::onListNotify(NMHDR& header)
 {
     switch (header.code) {
     case LVN_COLUMNCLICK:
@@ -223,6 +223,9 @@ void MainWindow::onListNotify(const NMHDR& header)
         break;
     case LVN_ITEMCHANGED:
         updateCommandStates();
+        break;
+    case LVN_GETDISPINFOA:
+        entryList_.fillDisplayInfo(reinterpret_cast<NMLVDISPINFOA&>(header));
         break;
     default:
         break;

@@ -30,6 +30,11 @@ public:
 
     // Opens (or creates) the current archive and adds the pending files.
     void openPendingArchive();
+    // Shows the comment of the archive just opened when the user asked for that.
+    void showCommentOnOpen();
+    // The entry indices of the selected rows (of every row when none is
+    // selected, and then false), in the order the archive stores them.
+    bool collectSelection(std::vector<int32_t>& indices) const;
     void refreshView();
     void updateCommandStates();
     void updateRecentFiles(const CString& path);
@@ -55,9 +60,9 @@ private:
     void onCreate();
     void onSize(WPARAM wParam, LPARAM lParam);
     void onCommand(int command);
-    bool onNotify(const NMHDR& header);
-    void onListNotify(const NMHDR& header);
-    bool onToolTipText(const NMHDR& header);
+    bool onNotify(NMHDR& header);
+    void onListNotify(NMHDR& header);
+    bool onToolTipText(NMHDR& header);
     void onMenuSelect(int item, UINT flags);
     void onClose();
 
@@ -74,13 +79,30 @@ private:
     void rebuildRecentMenu();
 
     // Commands
-    void closeArchive();
-    void exitProgram();
-    void openRecent(int slot);
+    void openArchive();
     void newArchive();
+    void closeArchive();
+    void convertToExe();
+    void openRecent(int slot);
+    void exitProgram();
+    void addFiles();
+    void deleteSelected();
+    void editComment();
+    void setPassword();
+    void editExe();
+    void showOptions();
+    void showOverview();
+    void showAbout();
+
+    // Helpers of the commands
+    bool writableArchiveOpen() const;
+    // False when the user keeps an existing file; throws when it cannot go.
+    bool replaceExistingFile(const CString& path);
     void openOrCreatePending();
     void expandPendingFolders();
     void addPendingFiles();
+    bool collectFilesToAdd(std::vector<CString>& files);
+    void addChosenFiles(std::vector<CString>& files);
     void reportError(const CZipException& error);
     void hideForPrompt();
     void endPrompt();

@@ -1,0 +1,14 @@
+#pragma once
+// The "Run this file" list of the convert panel and of Exe File Details:
+// "None", then every entry's file name in stored order.
+#include "ZipFile.h"
+
+#include <windows.h>
+
+void fillRunFileList(HWND comboBox, const CZipFile& archive);
+// The run file for line choice of the list: empty for "None" (0), otherwise
+// the entry's folder and name below the install folder, always with a
+// backslash in front of the name.
+CString runFileOf(const CZipFile& archive, long choice);
+// The part of a stored run file that the list lines are matched against.
+CString runFileName(const CString& runFile);
