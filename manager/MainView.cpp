@@ -119,7 +119,7 @@ void MainWindow::refreshView()
         images.push_back(icons.iconFor(record.name));
         records.push_back(std::move(record));
     }
-    entryList_.setRows(std::move(records), images);
+    entryList_.setRows(std::move(records), std::move(images));
     ::SetWindowTextA(window_, title().c_str());
     updateCommandStates();
     closeProgress();

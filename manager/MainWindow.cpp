@@ -83,8 +83,9 @@ LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM wParam
         WindowMap<MainWindow>::bind(window, self);
     }
     MainWindow* self = WindowMap<MainWindow>::find(window);
-    if (self && !self->handleMessage(message, wParam, lParam))
-        return 0;
+    LRESULT answer = 0;
+    if (self && !self->handleMessage(message, wParam, lParam, answer))
+        return answer;
     if (message == WM_NCDESTROY && self) {
         WindowMap<MainWindow>::unbind(window);
         self->window_ = nullptr;
@@ -92,7 +93,7 @@ LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM wParam
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer)
 {
     switch (message) {
     case WM_CREATE:
@@ -105,7 +106,7 @@ bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onCommand(LOWORD(wParam));
         return true;
     case WM_NOTIFY:
-        return onNotify(*reinterpret_cast<NMHDR*>(lParam));
+        return onNotify(*reinterpret_cast<NMHDR*>(lParam), answer);
     case WM_MENUSELECT:
         onMenuSelect(LOWORD(wParam), HIWORD(wParam));
         return true;
@@ -190,12 +191,17 @@ void MainWindow::onSize(WPARAM wParam, LPARAM lParam)
     entryList_.layout(0, toolbarHeight - 2, client.right, client.bottom - status.bottom - toolbarHeight + 2);
 }
 
-bool MainWindow::onNotify(NMHDR& header)
+bool MainWindow::onNotify(NMHDR& header, LRESULT& answer)
 {
     if (header.code == TTN_GETDISPINFOA || header.code == TTN_GETDISPINFOW)
         return onToolTipText(header);
-    if (header.idFrom == IDC_ENTRYLIST)
-        onListNotify(header);
+    if (header.idFrom != IDC_ENTRYLIST)
+        return true;
+    if (header.code == LVN_ODFINDITEMA) {
+        answer = entryList_.findRow(reinterpret_cast<const NMLVFINDITEMA&>(header));
+        return false;
+    }
+    onListNotify(header);
     return true;
 }
 
@@ -222,6 +228,7 @@ void MainWindow::onListNotify(NMHDR& header)
         updateCommandStates();
         break;
     case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
         updateCommandStates();
         break;
     case LVN_GETDISPINFOA:

@@ -53,14 +53,15 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // False when the message must not reach the default window procedure.
-    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // False when the message must not reach the default window procedure;
+    // the window procedure then returns answer.
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer);
 
     // Messages
     void onCreate();
     void onSize(WPARAM wParam, LPARAM lParam);
     void onCommand(int command);
-    bool onNotify(NMHDR& header);
+    bool onNotify(NMHDR& header, LRESULT& answer);
     void onListNotify(NMHDR& header);
     bool onToolTipText(NMHDR& header);
     void onMenuSelect(int item, UINT flags);
