@@ -96,4 +96,12 @@ ProcessResult runPackrook(const std::string& arguments, const std::function<void
 
 std::string windowText(HWND window);
 
+// The names stored in an archive (folders included), in the engine's order.
+std::vector<std::string> storedNames(const std::string& archivePath);
+// A path of the tests with backslashes only, as a user would type it.
+std::string windowsPath(std::string path);
+// A fresh scratch folder for the running test whose path holds no dot
+// (ending with a backslash).
+std::string dotlessScratchFolder();
+
 } // namespace manager_testing
