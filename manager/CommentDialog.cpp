@@ -30,6 +30,9 @@ void CommentDialog::onInit()
 {
     HWND edit = ::GetDlgItem(handle(), IDC_COMMENT_EDIT);
     ::SetWindowTextA(edit, withEditLineBreaks(comment_).c_str());
+    // The dialog selects the whole text when the edit gets the focus; a key
+    // pressed then would replace the comment.
+    ::PostMessageA(edit, EM_SETSEL, 0, 0);
     if (!readOnly_)
         return;
     ::EnableWindow(edit, FALSE);

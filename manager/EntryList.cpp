@@ -91,27 +91,42 @@ void EntryList::fillDisplayInfo(NMLVDISPINFOA& info) const
     }
 }
 
-// From the row after the start, going round to the top when asked to.
 int EntryList::findRow(const NMLVFINDITEMA& search) const
 {
-    if (!(search.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !search.lvfi.psz || rows_.empty())
+    if (!(search.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !search.lvfi.psz)
         return -1;
+    return findRow(search.iStart, search.lvfi.flags, search.lvfi.psz);
+}
+
+int EntryList::findRow(const NMLVFINDITEMW& search) const
+{
+    if (!(search.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !search.lvfi.psz)
+        return -1;
+    char typed[MAX_PATH] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, search.lvfi.psz, -1, typed, sizeof typed - 1, nullptr, nullptr);
+    return findRow(search.iStart, search.lvfi.flags, typed);
+}
+
+// From the start row on, going round to the top when asked to.
+int EntryList::findRow(int start, UINT flags, const CString& typed) const
+{
     const size_t count = rows_.size();
-    const size_t start = search.iStart < 0 ? 0 : static_cast<size_t>(search.iStart) % count;
-    const size_t tries = (search.lvfi.flags & LVFI_WRAP) ? count : count - start;
+    if (count == 0)
+        return -1;
+    const size_t first = start < 0 ? 0 : static_cast<size_t>(start) % count;
+    const size_t tries = (flags & LVFI_WRAP) ? count : count - first;
     for (size_t step = 0; step < tries; ++step) {
-        const size_t row = (start + step) % count;
-        if (nameStartsWith(row, search))
+        const size_t row = (first + step) % count;
+        if (nameStartsWith(row, flags, typed))
             return static_cast<int>(row);
     }
     return -1;
 }
 
-bool EntryList::nameStartsWith(size_t row, const NMLVFINDITEMA& search) const
+bool EntryList::nameStartsWith(size_t row, UINT flags, const CString& typed) const
 {
     const CString& name = records_[rows_[row]].name;
-    const CString typed = search.lvfi.psz;
-    const bool whole = !(search.lvfi.flags & LVFI_PARTIAL);
+    const bool whole = !(flags & LVFI_PARTIAL);
     if (typed.size() > name.size() || (whole && typed.size() != name.size()))
         return false;
     return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), static_cast<int>(typed.size()),

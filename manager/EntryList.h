@@ -30,8 +30,10 @@ public:
     void setRows(std::vector<EntryRecord> records, std::vector<int> images);
     // What the list asks its owner: a row's texts, image and record position.
     void fillDisplayInfo(NMLVDISPINFOA& info) const;
-    // Typing a name's first letters: the row to go to, or -1.
+    // Typing a name's first letters: the row to go to, or -1. The list
+    // asks in narrow or wide characters.
     int findRow(const NMLVFINDITEMA& search) const;
+    int findRow(const NMLVFINDITEMW& search) const;
     // Flips the direction (whatever column was clicked before) and sorts;
     // selected rows stay selected.
     void sortBy(int column);
@@ -51,7 +53,8 @@ private:
     bool rowBefore(uint32_t first, uint32_t second) const;
     std::vector<uint32_t> rowsInState(UINT state) const;
     void restoreStates(const std::vector<uint32_t>& selected, const std::vector<uint32_t>& focused);
-    bool nameStartsWith(size_t row, const NMLVFINDITEMA& search) const;
+    int findRow(int start, UINT flags, const CString& typed) const;
+    bool nameStartsWith(size_t row, UINT flags, const CString& typed) const;
 
     HWND window_ = nullptr;
     HWND parent_ = nullptr;

@@ -3,10 +3,6 @@
 #include "RunFileList.h"
 #include "resource.h"
 
-namespace {
-constexpr int kLongestInstallDir = MAX_PATH - 1;
-}
-
 int ExeDetailsDialog::dialogTemplate() const
 {
     return IDD_EXE_DETAILS;
@@ -14,11 +10,9 @@ int ExeDetailsDialog::dialogTemplate() const
 
 void ExeDetailsDialog::onInit()
 {
-    ::SendDlgItemMessageA(handle(), IDC_INSTALL_DIR, EM_LIMITTEXT, kLongestInstallDir, 0);
+    prepareExeFields(handle(), archive_);
     ::SetDlgItemTextA(handle(), IDC_INSTALL_DIR, installDir_.c_str());
-    HWND list = ::GetDlgItem(handle(), IDC_RUN_FILE);
-    fillRunFileList(list, archive_);
-    selectRunFile(list);
+    selectRunFile(::GetDlgItem(handle(), IDC_RUN_FILE));
 }
 
 // The first line that begins with the run file's name, ignoring case; the
@@ -38,6 +32,5 @@ void ExeDetailsDialog::selectRunFile(HWND list) const
 void ExeDetailsDialog::onOk()
 {
     installDir_ = controlText(IDC_INSTALL_DIR, kLongestInstallDir);
-    const LRESULT line = ::SendDlgItemMessageA(handle(), IDC_RUN_FILE, CB_GETCURSEL, 0, 0);
-    runFile_ = runFileOf(archive_, line == CB_ERR ? 0 : static_cast<long>(line));
+    runFile_ = runFileOf(archive_, chosenRunLine(handle()));
 }

@@ -49,8 +49,9 @@ INT_PTR FilePanel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
+        // The focus stays in the system dialog's name field.
         onInit();
-        return TRUE;
+        return FALSE;
     case WM_NOTIFY:
         if (reinterpret_cast<const NMHDR*>(lParam)->code == CDN_FILEOK)
             onFileOk();

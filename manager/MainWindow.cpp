@@ -197,8 +197,9 @@ bool MainWindow::onNotify(NMHDR& header, LRESULT& answer)
         return onToolTipText(header);
     if (header.idFrom != IDC_ENTRYLIST)
         return true;
-    if (header.code == LVN_ODFINDITEMA) {
-        answer = entryList_.findRow(reinterpret_cast<const NMLVFINDITEMA&>(header));
+    if (header.code == LVN_ODFINDITEMA || header.code == LVN_ODFINDITEMW) {
+        answer = header.code == LVN_ODFINDITEMA ? entryList_.findRow(reinterpret_cast<const NMLVFINDITEMA&>(header))
+                                                : entryList_.findRow(reinterpret_cast<const NMLVFINDITEMW&>(header));
         return false;
     }
     onListNotify(header);

@@ -1,7 +1,10 @@
 #include "RunFileList.h"
 
+#include "resource.h"
+
 #include <algorithm>
 
+namespace {
 void fillRunFileList(HWND comboBox, const CZipFile& archive)
 {
     ::SendMessageA(comboBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("None"));
@@ -10,6 +13,19 @@ void fillRunFileList(HWND comboBox, const CZipFile& archive)
         const CString name = archive.getFileName(static_cast<int>(index));
         ::SendMessageA(comboBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     }
+}
+} // namespace
+
+void prepareExeFields(HWND dialog, const CZipFile& archive)
+{
+    ::SendDlgItemMessageA(dialog, IDC_INSTALL_DIR, EM_LIMITTEXT, kLongestInstallDir, 0);
+    fillRunFileList(::GetDlgItem(dialog, IDC_RUN_FILE), archive);
+}
+
+long chosenRunLine(HWND dialog)
+{
+    const LRESULT line = ::SendDlgItemMessageA(dialog, IDC_RUN_FILE, CB_GETCURSEL, 0, 0);
+    return line == CB_ERR ? 0 : static_cast<long>(line);
 }
 
 CString runFileOf(const CZipFile& archive, long choice)

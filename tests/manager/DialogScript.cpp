@@ -169,26 +169,6 @@ void chooseFile(HWND fileDialog, const std::string& name)
     ::PostMessageA(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
-namespace {
-BOOL CALLBACK longestStatic(HWND child, LPARAM param)
-{
-    char className[64] = {};
-    ::GetClassNameA(child, className, sizeof className);
-    auto& longest = *reinterpret_cast<std::string*>(param);
-    const std::string text = windowText(child);
-    if (_stricmp(className, "Static") == 0 && text.size() > longest.size())
-        longest = text;
-    return TRUE;
-}
-} // namespace
-
-std::string messageOf(HWND dialog)
-{
-    std::string text;
-    ::EnumChildWindows(dialog, longestStatic, reinterpret_cast<LPARAM>(&text));
-    return text;
-}
-
 DialogStep pressing(int id)
 {
     return [id](HWND dialog) { press(dialog, id); };

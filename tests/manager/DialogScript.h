@@ -50,8 +50,6 @@ int comboSelection(HWND dialog, int id);
 void selectComboLine(HWND dialog, int id, int line);
 // The system's file dialog: type a name and press its OK button.
 void chooseFile(HWND fileDialog, const std::string& name);
-// The longest static text of a message box or dialog.
-std::string messageOf(HWND dialog);
 
 // Steps for the common answers.
 DialogStep pressing(int id);

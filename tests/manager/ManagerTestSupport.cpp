@@ -226,14 +226,20 @@ BOOL CALLBACK collectStaticText(HWND child, LPARAM text)
 }
 } // namespace
 
+std::string messageOf(HWND dialog)
+{
+    std::string text;
+    ::EnumChildWindows(dialog, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
 bool DialogAnswerer::answerOne()
 {
     FoundDialog found;
     ::EnumThreadWindows(threadId_, findDialog, reinterpret_cast<LPARAM>(&found));
     if (!found.dialog)
         return false;
-    std::string text;
-    ::EnumChildWindows(found.dialog, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    const std::string text = messageOf(found.dialog);
     HWND edit = ::FindWindowExA(found.dialog, nullptr, "Edit", nullptr);
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -95,6 +95,8 @@ ProcessResult runPackrook(const std::string& arguments, const std::function<void
                           DWORD timeoutMs = 60000);
 
 std::string windowText(HWND window);
+// The longest static text of a message box or dialog.
+std::string messageOf(HWND dialog);
 
 // The names stored in an archive (folders included), in the engine's order.
 std::vector<std::string> storedNames(const std::string& archivePath);
