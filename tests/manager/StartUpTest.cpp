@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "DialogScript.h"
 #include "ManagerTestSupport.h"
 #include "Settings.h"
 #include "TestSupport.h"
@@ -68,6 +69,16 @@ TEST_F(StartUp, HiddenModeAddsBareNamesWhenPathsAreOff)
     const std::string archive = folder + "bare.zip";
     EXPECT_EQ(runManager(::GetModuleHandleA(nullptr), "-h \"" + archive + "\" -a\"" + one + "\""), 0);
     EXPECT_EQ(storedNames(archive), std::vector<std::string>{"bare.txt"});
+}
+
+TEST_F(StartUp, FilesWithoutAnArchiveAskForANewOne)
+{
+    const std::string one = makeFile("asked.txt", "asked");
+    const std::string archive = dotlessScratchFolder() + "asked";
+    DialogScript script(::GetCurrentThreadId(), {choosing(archive)});
+    EXPECT_EQ(runManager(::GetModuleHandleA(nullptr), "-h -a\"" + one + "\""), 0);
+    EXPECT_EQ(script.titles(), std::vector<std::string>{"New Zip File"});
+    EXPECT_EQ(storedNames(archive + ".zip"), std::vector<std::string>{os::dropDrivePart(one)});
 }
 
 TEST_F(StartUp, ProgramOpensAQuotedPathWithBlanks)
