@@ -56,13 +56,10 @@ void MainWindow::showAbout()
 // The help lies beside the program.
 void MainWindow::showOverview()
 {
-    char program[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, program, sizeof program);
-    const CString path = program;
-    const size_t slash = path.rfind('\\');
-    if (slash == CString::npos)
+    const CString folder = os::programFolder();
+    if (folder.empty())
         return;
-    const CString page = path.substr(0, slash + 1) + "main.htm";
+    const CString page = folder + "main.htm";
     ::ShellExecuteA(window_, nullptr, page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

@@ -102,8 +102,6 @@ private:
     void openOrCreatePending();
     void expandPendingFolders();
     void addPendingFiles();
-    bool collectFilesToAdd(std::vector<CString>& files);
-    void addChosenFiles(std::vector<CString>& files);
     void reportError(const CZipException& error);
     void hideForPrompt();
     void endPrompt();
