@@ -144,8 +144,9 @@ TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)
     makeFile("two.txt", std::string(5000, 't'));
     window.open(archive);
     addFrom(one);
-    run(ID_ACTIONS_ADD, {[](HWND dialog) {
-                             EXPECT_EQ(comboLines(dialog, IDC_ADD_METHOD), (Names{"Normal", "Fast", "Maximum", "None"}));
+    Names methods;
+    run(ID_ACTIONS_ADD, {[&](HWND dialog) {
+                             methods = comboLines(dialog, IDC_ADD_METHOD);
                              selectComboLine(dialog, IDC_ADD_METHOD, 2);
                              setCheck(dialog, IDC_ADD_PASSWORD, true);
                              chooseFile(dialog, "one.txt");
@@ -154,13 +155,18 @@ TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)
                              setText(password, IDC_PASSWORD_EDIT, "s3cret");
                              press(password, IDOK);
                          }});
+    EXPECT_EQ(methods, (Names{"Normal", "Fast", "Maximum", "None"}));
     EXPECT_EQ(settings::readSettingInt(settings::kPrefs, "ChosenMethod", 0), 2);
-    run(ID_ACTIONS_ADD, {[](HWND dialog) {
-            // The list opens on "Normal" whatever was chosen last.
-            if (comboSelection(dialog, IDC_ADD_METHOD) == 0)
-                setCheck(dialog, IDC_ADD_PASSWORD, false);
+    int method = -1;
+    bool passwordTicked = false;
+    run(ID_ACTIONS_ADD, {[&](HWND dialog) {
+            method = comboSelection(dialog, IDC_ADD_METHOD);
+            passwordTicked = isChecked(dialog, IDC_ADD_PASSWORD);
+            setCheck(dialog, IDC_ADD_PASSWORD, false);
             chooseFile(dialog, "two.txt");
         }});
+    EXPECT_EQ(method, 0) << "the list opens on \"Normal\" whatever was chosen last";
+    EXPECT_TRUE(passwordTicked) << "the box remembers its last state";
     EXPECT_EQ(closedNames(archive), (Names{"one.txt", "two.txt"}));
     const std::string right = peerTest(archive, "-P s3cret");
     EXPECT_NE(right.find(kPeerOk), std::string::npos) << right;
