@@ -29,6 +29,9 @@ int CommentDialog::dialogTemplate() const
 void CommentDialog::onInit()
 {
     HWND edit = ::GetDlgItem(handle(), IDC_COMMENT_EDIT);
+    // No limit of the edit's own cuts a comment short; one too long for an
+    // archive is refused when it is stored.
+    ::SendMessageA(edit, EM_LIMITTEXT, 0, 0);
     ::SetWindowTextA(edit, withEditLineBreaks(comment_).c_str());
     // The dialog selects the whole text when the edit gets the focus; a key
     // pressed then would replace the comment.
