@@ -58,7 +58,7 @@ void MainWindow::openArchive()
 // closed, with its rows still on screen.
 void MainWindow::newArchive()
 {
-    archive_.close();
+    closeEngineArchive();
     addOptions().showAddDialog = false;
     ShowAddPanel panel(instance_);
     FileRequest request;
@@ -98,14 +98,15 @@ bool MainWindow::replaceExistingFile(const CString& path)
 
 void MainWindow::closeArchive()
 {
-    archive_.close();
+    closeEngineArchive();
     archivePath_.clear();
     refreshView();
 }
 
+// Only a zip archive can head a self-extracting program.
 void MainWindow::convertToExe()
 {
-    if (!archiveOpen())
+    if (!archiveOpen() || readerOpen_)
         return;
     ExePanel panel(instance_, archive_);
     FileRequest request;
@@ -143,7 +144,7 @@ void MainWindow::openRecent(int slot)
 
 void MainWindow::showCommentOnOpen()
 {
-    if (archive_.is_open() && settings::readSettingInt(settings::kPrefs, "ShowCommentOnOpen", 0) != 0 &&
+    if (archiveReadable() && settings::readSettingInt(settings::kPrefs, "ShowCommentOnOpen", 0) != 0 &&
         !archive_.getGlobalComment().empty())
         editComment();
 }
@@ -172,7 +173,7 @@ void MainWindow::openOrCreatePending()
     if (archivePath_.empty() && pendingFiles_.empty())
         return;
     expandPendingFolders();
-    archive_.close();
+    closeEngineArchive();
     if (archivePath_.empty()) {
         newArchive();
         if (archive_.is_open() && !pendingFiles_.empty())
@@ -184,10 +185,18 @@ void MainWindow::openOrCreatePending()
             addPendingFiles();
         return;
     }
-    if (archive_.openZipFile(archivePath_) && !pendingFiles_.empty())
+    const bool opened = archive_.openZipFile(archivePath_);
+    readerOpen_ = opened && (archive_.isTarMode() || archive_.isGzipMode());
+    if (opened && !pendingFiles_.empty())
         addPendingFiles();
-    if (!archive_.is_open())
+    if (!archiveReadable())
         throw CZipException(kNotAnArchive);
+}
+
+void MainWindow::closeEngineArchive()
+{
+    archive_.close();
+    readerOpen_ = false;
 }
 
 // A folder stays in the list (adding skips folders); its files follow it.

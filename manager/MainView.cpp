@@ -99,14 +99,20 @@ void showRecentItem(HMENU menu, int slot, const CString& path)
 }
 } // namespace
 
+bool MainWindow::archiveReadable() const
+{
+    return archive_.is_open() || readerOpen_;
+}
+
 bool MainWindow::archiveOpen() const
 {
-    return !archivePath_.empty() && archive_.is_open();
+    return !archivePath_.empty() && archiveReadable();
 }
 
 void MainWindow::refreshView()
 {
-    const int count = static_cast<int>(archive_.getFileCount());
+    // A closed reader would still list the entries of its last file.
+    const int count = archiveReadable() ? static_cast<int>(archive_.getFileCount()) : 0;
     std::vector<EntryRecord> records;
     std::vector<int> images;
     records.reserve(static_cast<size_t>(count));
@@ -141,7 +147,7 @@ bool MainWindow::collectSelection(std::vector<int32_t>& indices) const
 CString MainWindow::title() const
 {
     CString text = "Packrook   " + archivePath_;
-    if (archive_.is_open() && archive_.isReadOnly())
+    if (archiveReadable() && archive_.isReadOnly())
         text += " - Read Only ";
     return text;
 }
@@ -153,7 +159,7 @@ void MainWindow::updateCommandStates()
     enableCommand(ID_ACTIONS_ADD, writable);
     enableCommand(ID_ACTIONS_DELETE, writable && entryList_.selectedCount() > 0);
     enableCommand(ID_ACTIONS_EXTRACT, open);
-    enableCommand(ID_FILE_CONVERT, open);
+    enableCommand(ID_FILE_CONVERT, open && !readerOpen_);
     enableCommand(ID_ACTIONS_COMMENT, open);
     enableCommand(ID_FILE_CLOSE, open);
 }

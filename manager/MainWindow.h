@@ -75,6 +75,8 @@ private:
 
     // View
     CString title() const;
+    // A zip archive open in the engine, or a tar or gzip file its readers hold.
+    bool archiveReadable() const;
     bool archiveOpen() const;
     void enableCommand(int command, bool enabled);
     void rebuildRecentMenu();
@@ -96,6 +98,7 @@ private:
     void showAbout();
 
     // Helpers of the commands
+    void closeEngineArchive();
     bool writableArchiveOpen() const;
     // False when the user keeps an existing file; throws when it cannot go.
     bool replaceExistingFile(const CString& path);
@@ -112,6 +115,9 @@ private:
     HWND toolbar_ = nullptr;
     HIMAGELIST smallIcons_ = nullptr;
     CZipFile archive_;
+    // The engine counts only a zip archive as open; a tar or gzip file that
+    // its readers opened is recorded here.
+    bool readerOpen_ = false;
     CString archivePath_;
     std::vector<CString> pendingFiles_;
     CString password_;

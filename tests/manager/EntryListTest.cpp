@@ -1,4 +1,5 @@
 #include "EntryRecord.h"
+#include "DialogScript.h"
 #include "ManagerTestSupport.h"
 #include "TestSupport.h"
 #include "resource.h"
@@ -199,5 +200,33 @@ TEST_F(EntryListView, SortingKeepsTheSelectionAndTypingFindsNames)
                                                       reinterpret_cast<LPARAM>(&typed)));
     ASSERT_GE(found, 0);
     EXPECT_EQ(window.column(kColumnName)[static_cast<size_t>(found)], "inner.txt");
+}
+} // namespace
+
+namespace {
+// Tar and gzip files are read through their own readers and never count as
+// a changeable archive.
+TEST_F(EntryListView, TarAndGzipFilesOpenReadOnly)
+{
+    const std::string folder = testing_support::scratchFolder();
+    testing_support::writeBytes(folder + "inside.txt", "inside");
+    runOnHost("cd '" + hostPath(folder) + "' && tar -cf packed.tar inside.txt && gzip -k inside.txt");
+    for (const std::string name : {"packed.tar", "inside.txt.gz"}) {
+        std::vector<std::string> shown;
+        {
+            DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
+            window.open(folder + name);
+            shown = answerer.texts();
+        }
+        EXPECT_TRUE(shown.empty()) << name << ": " << (shown.empty() ? "" : shown[0]);
+        EXPECT_EQ(window.title(), "Packrook   " + folder + name + " - Read Only ");
+        EXPECT_EQ(window.column(kColumnName).size(), 1u) << name;
+        EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_ADD));
+        EXPECT_FALSE(window.toolbarEnabled(ID_FILE_CONVERT)) << "only a zip archive heads a program";
+        EXPECT_TRUE(window.toolbarEnabled(ID_ACTIONS_EXTRACT));
+        EXPECT_TRUE(window.menuEnabled(ID_ACTIONS_COMMENT));
+    }
+    ::SendMessageA(window.handle(), WM_COMMAND, ID_FILE_CLOSE, 0);
+    EXPECT_TRUE(window.column(kColumnName).empty());
 }
 } // namespace
