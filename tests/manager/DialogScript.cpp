@@ -85,8 +85,7 @@ void DialogScript::play()
             ::Sleep(20);
             continue;
         }
-        // Controls a dialog fills while it initialises are ready once it shows.
-        ::Sleep(100);
+        // A dialog fills its controls while it initialises, before it shows.
         {
             std::lock_guard<std::mutex> lock(mutex_);
             titles_.push_back(windowText(dialog));
