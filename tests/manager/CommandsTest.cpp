@@ -39,13 +39,12 @@ protected:
         return path;
     }
 
-    // Runs a command while the steps play the user at its dialogs.
     std::vector<std::string> run(int command, std::vector<DialogStep> steps)
     {
-        DialogScript script(::GetCurrentThreadId(), std::move(steps));
-        ::SendMessageA(window.handle(), WM_COMMAND, command, 0);
-        EXPECT_TRUE(script.finished()) << "command " << command;
-        return script.titles();
+        const size_t expected = steps.size();
+        const auto titles = runCommand(window.handle(), command, std::move(steps));
+        EXPECT_EQ(titles.size(), expected) << "dialogs of command " << command;
+        return titles;
     }
 
     // The add dialog opens in the folder of the file added last.

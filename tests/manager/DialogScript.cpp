@@ -168,6 +168,13 @@ void chooseFile(HWND fileDialog, const std::string& name)
     ::PostMessageA(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
+std::vector<std::string> runCommand(HWND window, int command, std::vector<DialogStep> steps)
+{
+    DialogScript script(::GetWindowThreadProcessId(window, nullptr), std::move(steps));
+    ::SendMessageA(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
+    return script.titles();
+}
+
 DialogStep pressing(int id)
 {
     return [id](HWND dialog) { press(dialog, id); };

@@ -51,6 +51,10 @@ void selectComboLine(HWND dialog, int id, int line);
 // The system's file dialog: type a name and press its OK button.
 void chooseFile(HWND fileDialog, const std::string& name);
 
+// Sends a command to the window while the steps play the user at the
+// dialogs it opens; returns the titles of the dialogs the steps got.
+std::vector<std::string> runCommand(HWND window, int command, std::vector<DialogStep> steps);
+
 // Steps for the common answers.
 DialogStep pressing(int id);
 DialogStep choosing(const std::string& name);

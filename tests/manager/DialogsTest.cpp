@@ -36,8 +36,6 @@ protected:
         return value;
     }
 
-    void command(int id) { ::SendMessageA(window.handle(), WM_COMMAND, id, 0); }
-
     std::string commentOf(const std::string& path) const
     {
         testing_support::ScriptedCallBack callback;
@@ -75,14 +73,11 @@ TEST_F(Dialogs, NoPutAwayAnswersNoUntilTheQuestionsAreReset)
     EXPECT_EQ(ask({}, &titles), ConfirmDialog::kNoToAll);
     EXPECT_TRUE(titles.empty());
 
-    {
-        DialogScript options(::GetCurrentThreadId(), {[](HWND dialog) {
-                                 setCheck(dialog, IDC_OPTIONS_RESET_CONFIRM, true);
-                                 press(dialog, IDOK);
-                             }});
-        command(ID_ACTIONS_OPTIONS);
-        EXPECT_EQ(options.titles(), std::vector<std::string>{"Packrook Options"});
-    }
+    EXPECT_EQ(runCommand(window.handle(), ID_ACTIONS_OPTIONS, {[](HWND dialog) {
+                             setCheck(dialog, IDC_OPTIONS_RESET_CONFIRM, true);
+                             press(dialog, IDOK);
+                         }}),
+              std::vector<std::string>{"Packrook Options"});
     EXPECT_EQ(storedMemory(), "0");
     EXPECT_EQ(ask({answerRemembering(IDC_CONFIRM_YES)}), ConfirmDialog::kYes);
     EXPECT_EQ(storedMemory(), "1");
@@ -97,14 +92,11 @@ TEST_F(Dialogs, CommentKeepsLongLinesAndDropsEmptyOnes)
                                                                 "first\n\r\n" + longLine));
     window.open(path);
     std::string shown;
-    {
-        DialogScript script(::GetCurrentThreadId(), {[&](HWND dialog) {
-                                shown = textOf(dialog, IDC_COMMENT_EDIT);
-                                press(dialog, IDOK);
-                            }});
-        command(ID_ACTIONS_COMMENT);
-        EXPECT_EQ(script.titles(), std::vector<std::string>{"Zip File Comment"});
-    }
+    EXPECT_EQ(runCommand(window.handle(), ID_ACTIONS_COMMENT, {[&](HWND dialog) {
+                             shown = textOf(dialog, IDC_COMMENT_EDIT);
+                             press(dialog, IDOK);
+                         }}),
+              std::vector<std::string>{"Zip File Comment"});
     EXPECT_EQ(shown, "first\r\n\r\n" + longLine);
     window.main().archive().close();
     EXPECT_EQ(commentOf(path), "first\r\n" + longLine + "\r\n");
@@ -119,16 +111,12 @@ TEST_F(Dialogs, ReadOnlyCommentOffersOnlyOk)
     window.open(path);
     bool editEnabled = true;
     bool cancelShown = true;
-    {
-        DialogScript script(::GetCurrentThreadId(), {[&](HWND dialog) {
-                                editEnabled = ::IsWindowEnabled(control(dialog, IDC_COMMENT_EDIT));
-                                cancelShown = ::IsWindowVisible(control(dialog, IDCANCEL));
-                                setText(dialog, IDC_COMMENT_EDIT, "changed");
-                                press(dialog, IDOK);
-                            }});
-        command(ID_ACTIONS_COMMENT);
-        EXPECT_TRUE(script.finished());
-    }
+    runCommand(window.handle(), ID_ACTIONS_COMMENT, {[&](HWND dialog) {
+                   editEnabled = ::IsWindowEnabled(control(dialog, IDC_COMMENT_EDIT));
+                   cancelShown = ::IsWindowVisible(control(dialog, IDCANCEL));
+                   setText(dialog, IDC_COMMENT_EDIT, "changed");
+                   press(dialog, IDOK);
+               }});
     EXPECT_FALSE(editEnabled);
     EXPECT_FALSE(cancelShown);
     window.main().archive().close();
@@ -140,19 +128,15 @@ TEST_F(Dialogs, OptionsShowTheCommentOnOpening)
 {
     const std::string path = testing_support::scratchFolder() + "shown.zip";
     testing_support::writeBytes(path, testing_support::buildZip({testing_support::RawEntry("a.txt", "a")}, "hello"));
-    {
-        DialogScript script(::GetCurrentThreadId(), {[](HWND dialog) {
-                                setCheck(dialog, IDC_OPTIONS_SHOW_COMMENT, true);
-                                setCheck(dialog, IDC_OPTIONS_INCLUDE_PATH, false);
-                                press(dialog, IDOK);
-                            }});
-        command(ID_ACTIONS_OPTIONS);
-    }
+    runCommand(window.handle(), ID_ACTIONS_OPTIONS, {[](HWND dialog) {
+                   setCheck(dialog, IDC_OPTIONS_SHOW_COMMENT, true);
+                   setCheck(dialog, IDC_OPTIONS_INCLUDE_PATH, false);
+                   press(dialog, IDOK);
+               }});
     EXPECT_EQ(settings::readSettingInt(settings::kPrefs, "AddToUseIncPath", 1), 0);
     window.main().updateRecentFiles(path);
-    DialogScript script(::GetCurrentThreadId(), {pressing(IDCANCEL)});
-    command(ID_FILE_RECENT1);
-    EXPECT_EQ(script.titles(), std::vector<std::string>{"Zip File Comment"});
+    EXPECT_EQ(runCommand(window.handle(), ID_FILE_RECENT1, {pressing(IDCANCEL)}),
+              std::vector<std::string>{"Zip File Comment"});
 }
 
 // Sorting compares a key per row instead of the texts; both must agree.
