@@ -56,5 +56,6 @@ int runManager(HINSTANCE instance, const CString& commandLine)
     addCommandLineFiles(window);
     if (line.hidden)
         return 0;
+    window.showCommentOnOpen();
     return runMessageLoop(accelerators);
 }
