@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "ConsoleCallBack.h"
+#include "ZipTime.h"
 
 #include <filesystem>
 #include <fstream>
@@ -47,6 +48,9 @@ void extractEntry(CZipFile& archive, int index, const fs::path& target)
         out.close();
         if (!out)
             throw std::runtime_error("Cannot write " + target.string());
+        // Tar members and gzip files have no zip header to take a time from.
+        if (!archive.isTarMode() && !archive.isGzipMode())
+            applyStoredTime(target.string(), *archive.getFileHeader(index));
     } catch (...) {
         out.close();
         fs::remove(target);
