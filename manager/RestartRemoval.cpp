@@ -4,22 +4,21 @@
 
 #include <windows.h>
 
+#include <array>
 #include <string_view>
 #include <vector>
 
 namespace {
 // The two forms name the help pages differently.
-const char* const kNtFamilyNames[] = {"Quaylink.dll", "Sledstub.dll", "Readme.txt",
-                                      "Add.htm",      "Exe.htm",      "main.htm"};
-const char* const kWindows95Names[] = {"Quaylink.dll", "Sledstub.dll", "Readme.txt",
-                                       "main.htm",     "add.htm",      "exe.htm"};
+using FileNames = std::array<const char*, 6>;
+constexpr FileNames kNtFamilyNames = {"Quaylink.dll", "Sledstub.dll", "Readme.txt", "Add.htm", "Exe.htm", "main.htm"};
+constexpr FileNames kWindows95Names = {"Quaylink.dll", "Sledstub.dll", "Readme.txt", "main.htm", "add.htm", "exe.htm"};
 constexpr const char kSection[] = "[rename]";
 constexpr DWORD kSectionSearchBytes = 10000;
 
 // The manager first, the folder last: it empties only once the rest is gone.
-template <size_t count>
-std::vector<CString> installedFileSet(const CString& manager, const CString& folder,
-                                      const char* const (&names)[count], const CString& folderEntry)
+std::vector<CString> installedFileSet(const CString& manager, const CString& folder, const FileNames& names,
+                                      const CString& folderEntry)
 {
     std::vector<CString> entries{manager};
     for (const char* name : names)
