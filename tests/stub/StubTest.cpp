@@ -207,6 +207,20 @@ TEST_F(StubInstall, NamesLeadingOutsideAreRefusedAndTheRestInstalls)
         EXPECT_FALSE(exists(outside)) << outside;
 }
 
+TEST_F(StubInstall, AnEntryWithBadDataLeavesNoFileAndTheRestInstalls)
+{
+    RawEntry damaged("damaged.txt", "these bytes do not match the stored check value");
+    damaged.crcOfData = false;
+    damaged.crc = 0x12345678;
+    makeProgram(buildZip({damaged, {"good.txt", "good"}}), installDir, "");
+
+    const StubRun result = run();
+    EXPECT_EQ(textsOf(result), (std::vector<std::string>{"Packrook: " + confirmation(installDir),
+                                                         "Packrook: Corrupt zip file found when exstacting damaged.txt"}));
+    EXPECT_FALSE(exists(installDir + "\\damaged.txt"));
+    EXPECT_EQ(installed("good.txt"), "good");
+}
+
 TEST_F(StubInstall, AnEmptyInstallDirectoryIsTheCurrentOne)
 {
     makeProgram(buildZip({{"here.txt", "here"}}), "", "");
