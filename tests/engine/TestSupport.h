@@ -80,12 +80,12 @@ public:
     }
     static CZipCentralDir& centralDir(CZipFile& archive) { return archive.getCentralDir(); }
     static void removeSingleFile(CZipFile& archive, long index) { archive.removeSingleFile(index); }
-    static bool movePackedFiles(CZipFile& archive, uint32_t start, uint32_t end, uint32_t shift)
+    static bool movePackedFiles(CZipFile& archive, uint64_t start, uint64_t end, uint64_t shift)
     {
         return archive.MovePackedFiles(start, end, shift);
     }
     static void keepIntactEntries(CZipFile& archive, const std::vector<CZipFileHeader*>& removed,
-                                  const std::vector<uint32_t>& sizes, size_t moved)
+                                  const std::vector<uint64_t>& sizes, size_t moved)
     {
         archive.centralDir_.RemoveFromDisk();
         archive.keepIntactEntries(removed, sizes, moved);
