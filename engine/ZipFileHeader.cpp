@@ -158,7 +158,8 @@ bool CZipFileHeader::unicodePathName(CString& utf8) const
 }
 
 // A name that is more than plain ASCII is stored in UTF-8 and says so, so
-// that every system reads it alike.
+// that every system reads it alike; the Unicode path block says it again
+// for readers that only take the flag from archives made on Unix.
 void CZipFileHeader::setName(const CString& systemName)
 {
     name = recordName = systemName;
@@ -168,6 +169,10 @@ void CZipFileHeader::setName(const CString& systemName)
     if (!ascii && os::nameToUtf8(systemName, utf8)) {
         recordName = utf8;
         flags |= kFlagUtf8;
+        const uInt length = static_cast<uInt>(utf8.size());
+        char head[5] = {1};
+        put32(head + 1, ::crc32(0L, reinterpret_cast<const Bytef*>(utf8.data()), length));
+        extraField = zipextra::replace(extraField, zipextra::kUnicodePath, CString(head, sizeof head) + utf8);
     }
     nameLength = static_cast<uint16_t>(recordName.size());
 }
@@ -247,13 +252,15 @@ void CZipFileHeader::putSharedFields(char* p, uint16_t version, uint32_t compres
 }
 
 // The local header of a new entry is written twice, before and after its
-// data; room for 64-bit sizes is there both times or neither.
+// data; room for 64-bit sizes is there both times or neither. It carries
+// the same extra field as the directory, less or plus the sizes.
 uint32_t CZipFileHeader::writeLocalFileHeader()
 {
     LargeValues large;
     const uint32_t uncompressed = large.field(uncompressedSize, largeLocalSizes_);
     const uint32_t compressed = large.field(compressedSize, largeLocalSizes_);
-    const CString extra = large.data.empty() ? CString() : zipextra::replace(CString(), zipextra::kZip64, large.data);
+    const CString extra =
+        large.data.empty() ? extraField : zipextra::replace(extraField, zipextra::kZip64, large.data);
     std::vector<char> record(kLocalRecordSize + recordName.size() + extra.size());
     char* p = record.data();
     put32(p, kLocalSignature);
@@ -324,7 +331,8 @@ uint32_t CZipFileHeader::GetSize(bool local) const
 {
     if (local)
         return kLocalRecordSize
-               + static_cast<uint32_t>(recordName.size() + (largeLocalSizes_ ? kLargeLocalBlockSize : extraField.size()));
+               + static_cast<uint32_t>(recordName.size() + extraField.size()
+                                       + (largeLocalSizes_ ? kLargeLocalBlockSize : 0));
     return kCentralRecordSize + static_cast<uint32_t>(nameLength + centralValues().extra.size() + comment.size());
 }
 

@@ -153,7 +153,6 @@ bool ScriptedCallBack::askForPassword(CString& password)
 
 namespace testing_support {
 
-namespace {
 std::string field16(uint16_t value)
 {
     char bytes[2];
@@ -167,6 +166,15 @@ std::string field32(uint32_t value)
     zipbytes::put32(bytes, value);
     return std::string(bytes, 4);
 }
+
+std::string field64(uint64_t value)
+{
+    char bytes[8];
+    zipbytes::put64(bytes, value);
+    return std::string(bytes, 8);
+}
+
+namespace {
 
 uint32_t crcOf(const RawEntry& entry)
 {

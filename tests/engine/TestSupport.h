@@ -95,6 +95,12 @@ public:
         return archive.storedSizeOf(header);
     }
     static uint32_t cryptCrc32(uint32_t crc, char c) { return CZipFile::CryptCRC32(crc, c); }
+    // The second half of a conversion: the program file already holds the
+    // stub followed by the archive.
+    static void reopenAsExe(CZipFile& archive, const CString& exe, uint32_t stubLength)
+    {
+        archive.reopenAsExe(exe, stubLength);
+    }
     // Conversion with any stub, not only the one beside the test program.
     static bool writeExe(CZipFile& archive, const CString& stub, const CString& exe, const CString& installDir,
                          const CString& runFile)
@@ -104,6 +110,11 @@ public:
 };
 
 namespace testing_support {
+
+// Little-endian record fields.
+std::string field16(uint16_t value);
+std::string field32(uint32_t value);
+std::string field64(uint64_t value);
 
 // Hand-made archives for the cases no peer tool writes: lying lengths,
 // mismatched local headers, unusual methods.
