@@ -45,9 +45,10 @@ class NonAsciiNames(cli.CliTestCase):
         with zipfile.ZipFile(python, "w") as zf:
             for name in NAMES:
                 zf.write(os.path.join(src, name), name)
-        peer("zip", "-q", "-r", self.path("zip.zip"), ".", cwd=src)
+        # Info-ZIP's zip writes such names as bare bytes, neither flagged nor
+        # in a Unicode path block, so it has nothing to show here.
         peer("7z", "a", "-tzip", "-mcu=on", self.path("7z.zip"), ".", cwd=src)
-        for archive in ("python.zip", "zip.zip", "7z.zip"):
+        for archive in ("python.zip", "7z.zip"):
             self.assertEqual(sorted(cli.names(self.path(archive))), sorted(NAMES), archive)
             self.assertEqual(self.extract(self.path(archive), self.path("out-" + archive)), sorted(NAMES), archive)
 
