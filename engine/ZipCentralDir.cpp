@@ -169,6 +169,10 @@ uint64_t CZipCentralDir::readZip64EndRecord(uint64_t endPosition)
         readZip64Fields(record);
         return at;
     }
+    // A record that says nothing is in the ZIP64 records never needed them:
+    // the locator's signature was only part of the directory's last record.
+    if (end_.totalRecords != kZip64Marker16 && end_.size != kZip64Marker32 && end_.offset != kZip64Marker32)
+        return endPosition;
     throw CZipException(corruptMessage("Corrupt zip file"));
 }
 
@@ -225,8 +229,9 @@ void CZipCentralDir::ReadHeaders()
         headers_.push_back(header);
         if (!header->read(owner_, records))
             throw CZipLastErrorException(corruptMessage("Corrupt zip file"));
-        indexName(header);
     }
+    recordOrder_ = headers_;
+    indexed_ = false;
     SortHeaders();
 }
 
@@ -254,29 +259,33 @@ void CZipCentralDir::SortHeaders()
         throw CZipException(corruptMessage("Corrupt zip file"));
 }
 
-void CZipCentralDir::indexName(CZipFileHeader* header)
+// Built at the first lookup: listing and extracting never need it. Entries
+// of one name follow each other in the order their records were read, so the
+// first record's is found, and the next one takes over when it is removed.
+void CZipCentralDir::indexNames()
 {
-    nameIndex_.insert({header->name, header});
+    if (indexed_)
+        return;
+    for (CZipFileHeader* header : recordOrder_)
+        nameIndex_.emplace(header->name, header);
+    recordOrder_ = std::vector<CZipFileHeader*>();
+    indexed_ = true;
 }
 
-// When two entries share a name the survivor takes over the index slot, so
-// that it can still be found by name.
 void CZipCentralDir::unindex(CZipFileHeader* header)
 {
-    auto slot = std::find_if(nameIndex_.begin(), nameIndex_.end(),
-                             [header](const auto& entry) { return entry.second == header; });
-    if (slot == nameIndex_.end())
-        return;
-    nameIndex_.erase(slot);
-    for (CZipFileHeader* other : headers_)
-        if (other != header && os::compareNames(other->name, header->name) == 0) {
-            indexName(other);
-            break;
+    indexNames();
+    const auto same = nameIndex_.equal_range(header->name);
+    for (auto slot = same.first; slot != same.second; ++slot)
+        if (slot->second == header) {
+            nameIndex_.erase(slot);
+            return;
         }
 }
 
 CZipFileHeader* CZipCentralDir::getFileFromName(const CString& storedName)
 {
+    indexNames();
     auto found = nameIndex_.lower_bound(storedName);
     if (found != nameIndex_.end() && os::compareNames(found->first, storedName) == 0)
         return found->second;
@@ -288,9 +297,10 @@ CZipFileHeader* CZipCentralDir::addNewFileHeader(const CString& name)
     current_ = nullptr;
     auto* header = new CZipFileHeader(owner_);
     header->setName(name);
+    indexNames();
     headers_.push_back(header);
     current_ = header;
-    indexName(header);
+    nameIndex_.emplace(header->name, header);
     return header;
 }
 
@@ -316,6 +326,8 @@ void CZipCentralDir::removeHeaders()
         delete header;
     headers_.clear();
     nameIndex_.clear();
+    recordOrder_.clear();
+    indexed_ = true;
 }
 
 void CZipCentralDir::RemoveAll()

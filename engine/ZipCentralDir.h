@@ -78,7 +78,7 @@ private:
     void ReadHeaders();
     void nextDiskAtItsEnd();
     void SortHeaders();
-    void indexName(CZipFileHeader* header);
+    void indexNames();
     void unindex(CZipFileHeader* header);
     void removeHeaders();
     void RemoveAll();
@@ -93,5 +93,8 @@ private:
     uint64_t prefix_ = 0;
     CZipFile* owner_;
     std::vector<CZipFileHeader*> headers_;
-    std::map<CString, CZipFileHeader*, NameLess> nameIndex_;
+    std::multimap<CString, CZipFileHeader*, NameLess> nameIndex_;
+    // The headers as their records were read, until the name index is built.
+    std::vector<CZipFileHeader*> recordOrder_;
+    bool indexed_ = true;
 };
