@@ -12,7 +12,8 @@ take for the same work on the same files:
 
 The default program is the native release build's:
     cmake --preset linux-release && cmake --build --preset linux-release
-Figures are seconds, the best of three runs (one run for the 5 GiB file)."""
+Figures are seconds, the best of three runs of each, taking turns (two for
+the 5 GiB file)."""
 import os
 import random
 import shutil
@@ -58,17 +59,24 @@ def write_sources(folder, text_files, random_files, size):
     return paths
 
 
-def timed(command, before=None, runs=3, cwd=None):
-    """The best of some runs, each after its own preparation."""
-    best = None
+def run_once(command, before=None, cwd=None):
+    if before:
+        before()
+    # Data still on its way to the disk would slow down whichever runs next.
+    os.sync()
+    start = time.perf_counter()
+    subprocess.run(command, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def side_by_side(task, ours, theirs, runs=3, note=lambda: ""):
+    """Prints the best of some runs of each (command, preparation, folder);
+    they take turns, so that both find the caches alike."""
+    best = [float("inf"), float("inf")]
     for _ in range(runs):
-        if before:
-            before()
-        start = time.perf_counter()
-        subprocess.run(command, cwd=cwd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        elapsed = time.perf_counter() - start
-        best = elapsed if best is None else min(best, elapsed)
-    return best
+        for i, (command, before, cwd) in enumerate((ours, theirs)):
+            best[i] = min(best[i], run_once(command, before, cwd))
+    print("%-40s %10.3f %10.3f   %s" % (task, best[0], best[1], note()), flush=True)
 
 
 def removing(*paths):
@@ -81,21 +89,17 @@ def removing(*paths):
     return remove
 
 
-def report(task, ours, theirs, note=""):
-    print("%-40s %10.3f %10.3f   %s" % (task, ours, theirs, note), flush=True)
-
-
 def bench_add_and_extract(work):
     sources = write_sources(os.path.join(work, "src"), 6, 4, 20 * MB)
     total = sum(os.path.getsize(p) for p in sources) / 1e6
     ours, theirs = os.path.join(work, "ours.zip"), os.path.join(work, "theirs.zip")
-    add = timed([CLI, "add", ours, os.path.join(work, "src")], removing(ours))
-    zip_add = timed(["zip", "-q", "-r", "-6", theirs, "src"], removing(theirs), cwd=work)
-    report("add %.0f MB, text and random" % total, add, zip_add,
-           "(%.1f MB / %.1f MB)" % (os.path.getsize(ours) / 1e6, os.path.getsize(theirs) / 1e6))
+    side_by_side("add %.0f MB, text and random" % total,
+                 ([CLI, "add", ours, os.path.join(work, "src")], removing(ours), None),
+                 (["zip", "-q", "-r", "-6", theirs, "src"], removing(theirs), work),
+                 note=lambda: "(%.1f MB / %.1f MB)" % (os.path.getsize(ours) / 1e6, os.path.getsize(theirs) / 1e6))
     out = os.path.join(work, "out")
-    report("extract it", timed([CLI, "extract", ours, out], removing(out)),
-           timed(["unzip", "-qo", theirs, "-d", out], removing(out)))
+    side_by_side("extract it", ([CLI, "extract", ours, out], removing(out), None),
+                 (["unzip", "-qo", theirs, "-d", out], removing(out), None))
     shutil.rmtree(os.path.join(work, "src"))
 
 
@@ -104,7 +108,7 @@ def bench_list(work):
     with zipfile.ZipFile(archive, "w") as zf:
         for n in range(100000):
             zf.writestr("folder%02d/entry%06d.txt" % (n % 50, n), b"%d" % n)
-    report("list 100,000 entries", timed([CLI, "list", archive]), timed(["unzip", "-l", archive]))
+    side_by_side("list 100,000 entries", ([CLI, "list", archive], None, None), (["unzip", "-l", archive], None, None))
 
 
 def bench_delete(work):
@@ -118,8 +122,8 @@ def bench_delete(work):
 
     def fresh():
         shutil.copy(original, copy)
-    report("delete an early entry, %.0f MB" % (os.path.getsize(original) / 1e6),
-           timed([CLI, "delete", copy, "early.txt"], fresh), timed(["zip", "-q", "-d", copy, "early.txt"], fresh))
+    side_by_side("delete an early entry, %.0f MB" % (os.path.getsize(original) / 1e6),
+                 ([CLI, "delete", copy, "early.txt"], fresh, None), (["zip", "-q", "-d", copy, "early.txt"], fresh, None))
     shutil.rmtree(os.path.join(work, "big"))
 
 
@@ -128,8 +132,8 @@ def bench_one_huge_file(work):
     with open(huge, "wb") as f:
         f.truncate(5 << 30)
     ours, theirs = os.path.join(work, "huge-ours.zip"), os.path.join(work, "huge-theirs.zip")
-    report("add one 5 GiB file", timed([CLI, "add", ours, huge], removing(ours), runs=1),
-           timed(["zip", "-q", "-j", "-6", theirs, huge], removing(theirs), runs=1))
+    side_by_side("add one 5 GiB file", ([CLI, "add", ours, huge], removing(ours), None),
+                 (["zip", "-q", "-j", "-6", theirs, huge], removing(theirs), None), runs=2)
 
 
 def main():
