@@ -1,5 +1,7 @@
 #include "Dialog.h"
 
+#include <vector>
+
 INT_PTR Dialog::run(HWND owner)
 {
     return ::DialogBoxParamA(instance_, MAKEINTRESOURCEA(dialogTemplate()), owner, dialogProc,
@@ -14,10 +16,15 @@ HWND Dialog::create(HWND owner)
 
 INT_PTR CALLBACK Dialog::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        auto* dialog = reinterpret_cast<Dialog*>(lParam);
-        dialog->window_ = window;
-        ::SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+    Dialog* starting = message == WM_INITDIALOG ? reinterpret_cast<Dialog*>(lParam) : nullptr;
+    return route(window, message, wParam, lParam, starting);
+}
+
+INT_PTR Dialog::route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Dialog* starting)
+{
+    if (starting) {
+        starting->window_ = window;
+        ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(starting));
     }
     auto* dialog = reinterpret_cast<Dialog*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!dialog)
@@ -28,4 +35,38 @@ INT_PTR CALLBACK Dialog::dialogProc(HWND window, UINT message, WPARAM wParam, LP
         return FALSE;
     }
     return dialog->handleMessage(message, wParam, lParam);
+}
+
+bool Dialog::isChecked(int control) const
+{
+    return ::IsDlgButtonChecked(window_, control) == BST_CHECKED;
+}
+
+void Dialog::setChecked(int control, bool checked)
+{
+    ::CheckDlgButton(window_, control, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+CString Dialog::controlText(int control, int longest) const
+{
+    std::vector<char> text(static_cast<size_t>(longest) + 1);
+    const UINT length = ::GetDlgItemTextA(window_, control, text.data(), longest + 1);
+    return CString(text.data(), length);
+}
+
+INT_PTR OkCancelDialog::handleMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        onInit();
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            onOk();
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
+            ::EndDialog(handle(), LOWORD(wParam));
+        return TRUE;
+    default:
+        return FALSE;
+    }
 }

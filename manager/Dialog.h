@@ -1,6 +1,8 @@
 #pragma once
 // Base of the manager's dialogs: the object binds itself to its window when
 // the dialog is initialised and handles every message from then on.
+#include "ZipString.h"
+
 #include <windows.h>
 
 class Dialog {
@@ -22,10 +24,29 @@ protected:
     virtual int dialogTemplate() const = 0;
 
     HINSTANCE instance() const { return instance_; }
+    bool isChecked(int control) const;
+    void setChecked(int control, bool checked);
+    // A control's text, cut to at most longest characters.
+    CString controlText(int control, int longest) const;
+
+    // Hands a message to the object bound to window; starting is the object
+    // whose dialog is being initialised by this message, null otherwise.
+    static INT_PTR route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Dialog* starting);
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
+};
+
+// A modal dialog that ends with OK (after taking its values) or Cancel.
+class OkCancelDialog : public Dialog {
+public:
+    using Dialog::Dialog;
+
+protected:
+    INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    virtual void onInit() {}
+    virtual void onOk() {}
 };

@@ -4,6 +4,8 @@
 #include "WindowMap.h"
 #include "resource.h"
 
+#include <algorithm>
+
 namespace {
 constexpr const char* kColumnTitles[kColumnCount] = {
     "Name", "Compressed Size", "UnCompressed Size", "Ratio", "Attributes", "CRC", "Path"};
@@ -16,7 +18,7 @@ bool EntryList::create(HWND parent, HINSTANCE instance, HIMAGELIST smallIcons)
     instance_ = instance;
     window_ = ::CreateWindowExA(0, WC_LISTVIEWA, "",
                                 WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SHOWSELALWAYS |
-                                    LVS_SHAREIMAGELISTS | LVS_EDITLABELS,
+                                    LVS_SHAREIMAGELISTS | LVS_EDITLABELS | LVS_OWNERDATA,
                                 0, 0, 100, 100, parent, reinterpret_cast<HMENU>(IDC_ENTRYLIST), instance, nullptr);
     if (!window_)
         return false;
@@ -54,48 +56,158 @@ void EntryList::clear()
 {
     ListView_DeleteAllItems(window_);
     records_.clear();
+    images_.clear();
+    rows_.clear();
+    sortKeys_.clear();
+    keyColumn_ = -1;
 }
 
-void EntryList::addRow(const EntryRecord& record, int image)
+void EntryList::setRows(std::vector<EntryRecord> records, std::vector<int> images)
 {
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = 0;
-    item.pszText = const_cast<char*>(record.name.c_str());
-    item.iImage = image;
-    item.lParam = static_cast<LPARAM>(records_.size());
-    const int row = static_cast<int>(::SendMessageA(window_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    records_.push_back(record);
-    for (int column = kColumnCompressed; column < kColumnCount; ++column)
-        setColumnText(row, column, columnText(record, column));
+    clear();
+    records_ = std::move(records);
+    images_ = std::move(images);
+    rows_.resize(records_.size());
+    for (size_t row = 0; row < rows_.size(); ++row)
+        rows_[row] = static_cast<uint32_t>(rows_.size() - 1 - row);
+    ListView_SetItemCountEx(window_, static_cast<int>(rows_.size()), 0);
 }
 
-void EntryList::setColumnText(int row, int column, const CString& text)
+void EntryList::fillDisplayInfo(NMLVDISPINFOA& info) const
 {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    ::SendMessageA(window_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    const auto row = static_cast<size_t>(info.item.iItem);
+    if (row >= rows_.size())
+        return;
+    const uint32_t record = rows_[row];
+    if (info.item.mask & LVIF_IMAGE)
+        info.item.iImage = images_[record];
+    if (info.item.mask & LVIF_PARAM)
+        info.item.lParam = static_cast<LPARAM>(record);
+    if ((info.item.mask & LVIF_TEXT) && info.item.cchTextMax > 0) {
+        const CString text = columnText(records_[record], info.item.iSubItem);
+        const size_t length = std::min(text.size(), static_cast<size_t>(info.item.cchTextMax - 1));
+        text.copy(info.item.pszText, length);
+        info.item.pszText[length] = '\0';
+    }
 }
 
+int EntryList::findRow(const NMLVFINDITEMA& search) const
+{
+    if (!(search.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !search.lvfi.psz)
+        return -1;
+    return findRow(search.iStart, search.lvfi.flags, search.lvfi.psz);
+}
+
+int EntryList::findRow(const NMLVFINDITEMW& search) const
+{
+    if (!(search.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !search.lvfi.psz)
+        return -1;
+    char typed[MAX_PATH] = {};
+    ::WideCharToMultiByte(CP_ACP, 0, search.lvfi.psz, -1, typed, sizeof typed - 1, nullptr, nullptr);
+    return findRow(search.iStart, search.lvfi.flags, typed);
+}
+
+// From the start row on, going round to the top when asked to.
+int EntryList::findRow(int start, UINT flags, const CString& typed) const
+{
+    const size_t count = rows_.size();
+    if (count == 0)
+        return -1;
+    const size_t first = start < 0 ? 0 : static_cast<size_t>(start) % count;
+    const size_t tries = (flags & LVFI_WRAP) ? count : count - first;
+    for (size_t step = 0; step < tries; ++step) {
+        const size_t row = (first + step) % count;
+        if (nameStartsWith(row, flags, typed))
+            return static_cast<int>(row);
+    }
+    return -1;
+}
+
+bool EntryList::nameStartsWith(size_t row, UINT flags, const CString& typed) const
+{
+    const CString& name = records_[rows_[row]].name;
+    const bool whole = !(flags & LVFI_PARTIAL);
+    if (typed.size() > name.size() || (whole && typed.size() != name.size()))
+        return false;
+    return ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, name.c_str(), static_cast<int>(typed.size()),
+                            typed.c_str(), static_cast<int>(typed.size())) == CSTR_EQUAL;
+}
+
+// Rows that compare equal keep their order.
 void EntryList::sortBy(int column)
 {
     sortDirection_ = -sortDirection_;
     sortColumn_ = column;
-    ListView_SortItems(window_, compareRows, reinterpret_cast<LPARAM>(this));
+    if (isTextColumn(column))
+        makeSortKeys(column);
+    const std::vector<uint32_t> selected = rowsInState(LVIS_SELECTED);
+    const std::vector<uint32_t> focused = rowsInState(LVIS_FOCUSED);
+    std::stable_sort(rows_.begin(), rows_.end(),
+                     [this](uint32_t first, uint32_t second) { return rowBefore(first, second); });
+    restoreStates(selected, focused);
+    ::InvalidateRect(window_, nullptr, TRUE);
 }
 
-int CALLBACK EntryList::compareRows(LPARAM first, LPARAM second, LPARAM list)
+// A locale comparison per pair of rows is what makes sorting a big list
+// slow; a key per row is made once and compared as bytes.
+void EntryList::makeSortKeys(int column)
 {
-    const auto* self = reinterpret_cast<const EntryList*>(list);
-    return self->sortDirection_ * compareEntryRecords(self->records_[static_cast<size_t>(first)],
-                                                      self->records_[static_cast<size_t>(second)],
-                                                      self->sortColumn_);
+    if (keyColumn_ == column)
+        return;
+    sortKeys_.clear();
+    sortKeys_.reserve(records_.size());
+    for (const EntryRecord& record : records_)
+        sortKeys_.push_back(sortKey(record, column));
+    keyColumn_ = column;
+}
+
+bool EntryList::rowBefore(uint32_t first, uint32_t second) const
+{
+    const int order = isTextColumn(sortColumn_)
+                          ? compareSortKeys(sortKeys_[first], sortKeys_[second])
+                          : compareEntryRecords(records_[first], records_[second], sortColumn_);
+    return sortDirection_ * order < 0;
+}
+
+// The records of the rows that are in the state (selected or focused).
+std::vector<uint32_t> EntryList::rowsInState(UINT state) const
+{
+    std::vector<uint32_t> records;
+    const UINT flag = state == LVIS_FOCUSED ? LVNI_FOCUSED : LVNI_SELECTED;
+    for (int row = ListView_GetNextItem(window_, -1, flag); row >= 0; row = ListView_GetNextItem(window_, row, flag))
+        records.push_back(rows_[static_cast<size_t>(row)]);
+    return records;
+}
+
+// The control keeps states by row; after sorting they go to the rows that
+// now show the same records.
+void EntryList::restoreStates(const std::vector<uint32_t>& selected, const std::vector<uint32_t>& focused)
+{
+    std::vector<int> rowOf(records_.size());
+    for (size_t row = 0; row < rows_.size(); ++row)
+        rowOf[rows_[row]] = static_cast<int>(row);
+    ListView_SetItemState(window_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (uint32_t record : selected)
+        ListView_SetItemState(window_, rowOf[record], LVIS_SELECTED, LVIS_SELECTED);
+    for (uint32_t record : focused)
+        ListView_SetItemState(window_, rowOf[record], LVIS_FOCUSED, LVIS_FOCUSED);
 }
 
 int EntryList::selectedCount() const
 {
     return static_cast<int>(ListView_GetSelectedCount(window_));
+}
+
+bool EntryList::selectedEntries(std::vector<int32_t>& indices) const
+{
+    indices.clear();
+    for (uint32_t record : rowsInState(LVIS_SELECTED))
+        indices.push_back(records_[record].entryIndex);
+    if (!indices.empty())
+        return true;
+    for (uint32_t record : rows_)
+        indices.push_back(records_[record].entryIndex);
+    return false;
 }
 
 std::array<int, kColumnCount> EntryList::columnWidths() const

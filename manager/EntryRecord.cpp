@@ -3,9 +3,11 @@
 #include <windows.h>
 
 namespace {
+constexpr DWORD kTextComparison = NORM_IGNORECASE;
+
 int compareText(const CString& first, const CString& second)
 {
-    const int result = ::CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, first.c_str(),
+    const int result = ::CompareStringA(LOCALE_USER_DEFAULT, kTextComparison, first.c_str(),
                                         static_cast<int>(first.size()), second.c_str(),
                                         static_cast<int>(second.size()));
     return result == 0 ? 0 : result - CSTR_EQUAL;
@@ -13,7 +15,7 @@ int compareText(const CString& first, const CString& second)
 
 int compareNumbers(uint64_t first, uint64_t second)
 {
-    return first < second ? -1 : 1;
+    return first < second ? -1 : (first > second ? 1 : 0);
 }
 } // namespace
 
@@ -63,4 +65,31 @@ int compareEntryRecords(const EntryRecord& first, const EntryRecord& second, int
     default:
         return compareText(first.name, second.name);
     }
+}
+
+bool isTextColumn(int column)
+{
+    return column == kColumnName || column == kColumnAttributes || column == kColumnPath;
+}
+
+CString sortKey(const EntryRecord& record, int column)
+{
+    const CString text = columnText(record, column);
+    if (text.empty())
+        return CString();
+    const int length = static_cast<int>(text.size());
+    const int size = ::LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | kTextComparison, text.c_str(), length,
+                                    nullptr, 0);
+    CString key(static_cast<size_t>(size), '\0');
+    ::LCMapStringA(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | kTextComparison, text.c_str(), length, key.data(), size);
+    // The key ends with a zero byte, which compares no differently.
+    if (!key.empty())
+        key.pop_back();
+    return key;
+}
+
+int compareSortKeys(const CString& first, const CString& second)
+{
+    const int result = first.compare(second);
+    return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }

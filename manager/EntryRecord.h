@@ -30,6 +30,12 @@ enum EntryColumn {
 uint64_t ratioPercent(uint32_t compressed, uint32_t uncompressed);
 CString columnText(const EntryRecord& record, int column);
 
-// Names, attributes and paths compare by locale ignoring case; numbers never
-// compare equal, so rows with the same size keep some order either way.
+// Names, attributes and paths compare by locale ignoring case, numbers by
+// value; the ratio is compared as the rounded-down percentage shown.
 int compareEntryRecords(const EntryRecord& first, const EntryRecord& second, int column);
+
+// The columns that compare as text can compare through sort keys made once
+// per row: two keys compare as their texts do.
+bool isTextColumn(int column);
+CString sortKey(const EntryRecord& record, int column);
+int compareSortKeys(const CString& first, const CString& second);

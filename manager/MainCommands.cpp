@@ -1,27 +1,38 @@
-// What the menu items, toolbar buttons and keys of the main window do, and
-// how the window answers the engine while an operation runs.
+// Where the main window's commands go, the Help menu and Options, and how
+// the window answers the engine while an operation runs.
 #include "MainWindow.h"
 
-#include "AddOptions.h"
+#include "AboutDialog.h"
+#include "OptionsDialog.h"
 #include "PasswordDialog.h"
-#include "Settings.h"
-#include "Wildcard.h"
 #include "resource.h"
 
+#include <shellapi.h>
+
+#include <cstdio>
 #include <map>
 
 namespace {
 constexpr const char* kCaption = "Packrook";
-constexpr const char* kNotAnArchive =
-    "Packrook cannot open this type of file.\r\n\r\nIt does not have a standard Zip file format";
 } // namespace
 
 void MainWindow::onCommand(int command)
 {
     using Handler = void (MainWindow::*)();
     static const std::map<int, Handler> handlers = {
+        {ID_FILE_OPEN, &MainWindow::openArchive},
+        {ID_FILE_NEW, &MainWindow::newArchive},
         {ID_FILE_CLOSE, &MainWindow::closeArchive},
+        {ID_FILE_CONVERT, &MainWindow::convertToExe},
         {ID_FILE_EXIT, &MainWindow::exitProgram},
+        {ID_ACTIONS_ADD, &MainWindow::addFiles},
+        {ID_ACTIONS_DELETE, &MainWindow::deleteSelected},
+        {ID_ACTIONS_COMMENT, &MainWindow::editComment},
+        {ID_ACTIONS_PASSWORD, &MainWindow::setPassword},
+        {ID_ACTIONS_EDITEXE, &MainWindow::editExe},
+        {ID_ACTIONS_OPTIONS, &MainWindow::showOptions},
+        {ID_HELP_OVERVIEW, &MainWindow::showOverview},
+        {ID_HELP_ABOUT, &MainWindow::showAbout},
     };
     const auto handler = handlers.find(command);
     if (handler != handlers.end()) {
@@ -32,90 +43,24 @@ void MainWindow::onCommand(int command)
         openRecent(command - ID_FILE_RECENT1);
 }
 
-void MainWindow::closeArchive()
+void MainWindow::showOptions()
 {
-    archive_.close();
-    archivePath_.clear();
-    refreshView();
+    OptionsDialog(instance_).run(window_);
 }
 
-// Leaves without the close-time saving of placement and column widths.
-void MainWindow::exitProgram()
+void MainWindow::showAbout()
 {
-    ::DestroyWindow(window_);
+    AboutDialog(instance_).run(window_);
 }
 
-void MainWindow::openRecent(int slot)
+// The help lies beside the program.
+void MainWindow::showOverview()
 {
-    const CString path = settings::readSettingString(settings::kPrefs, settings::recentFileKey(slot),
-                                                     settings::kRecentPlaceholder);
-    if (path.empty() || path == settings::kRecentPlaceholder)
+    const CString folder = os::programFolder();
+    if (folder.empty())
         return;
-    archivePath_ = path;
-    openPendingArchive();
-}
-
-// Choosing where a new archive goes needs the New dialog, which comes later.
-void MainWindow::newArchive()
-{
-    ::MessageBoxA(window_, "Creating a new archive is not yet available.", kCaption, MB_ICONINFORMATION | MB_OK);
-}
-
-void MainWindow::openPendingArchive()
-{
-    try {
-        openOrCreatePending();
-        refreshView();
-    } catch (const CZipException& error) {
-        addOptions().addSubfolders = false;
-        archivePath_.clear();
-        refreshView();
-        reportError(error);
-    }
-}
-
-void MainWindow::openOrCreatePending()
-{
-    if (archivePath_.empty() && pendingFiles_.empty())
-        return;
-    expandPendingFolders();
-    archive_.close();
-    if (archivePath_.empty()) {
-        newArchive();
-        if (archive_.is_open() && !pendingFiles_.empty())
-            addPendingFiles();
-        return;
-    }
-    if (!fileExists(archivePath_)) {
-        if (archive_.createNewZip(archivePath_) && archive_.is_open() && !pendingFiles_.empty())
-            addPendingFiles();
-        return;
-    }
-    if (archive_.openZipFile(archivePath_) && !pendingFiles_.empty())
-        addPendingFiles();
-    if (!archive_.is_open())
-        throw CZipException(kNotAnArchive);
-}
-
-// A folder stays in the list (adding skips folders); its files follow it.
-void MainWindow::expandPendingFolders()
-{
-    for (size_t i = 0; i < pendingFiles_.size(); ++i) {
-        const CString path = pendingFiles_[i];
-        if (!isFolder(path))
-            continue;
-        addOptions().addSubfolders = true;
-        expandWildcard(path + "\\*.*", pendingFiles_, addOptions().addSubfolders);
-        addOptions().addSubfolders = false;
-    }
-}
-
-void MainWindow::addPendingFiles()
-{
-    const AddOptions& options = addOptions();
-    openProgress();
-    archive_.addNewFiles(pendingFiles_, options.compression, options.keepFolderNames, options.replaceExisting);
-    finishOperation();
+    const CString page = folder + "main.htm";
+    ::ShellExecuteA(window_, nullptr, page.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void MainWindow::reportError(const CZipException& error)

@@ -7,6 +7,9 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <map>
+
 namespace {
 constexpr int kFirstRecentPosition = 6;
 constexpr int kRecentCommands[settings::kRecentCount] = {ID_FILE_RECENT1, ID_FILE_RECENT2, ID_FILE_RECENT3,
@@ -19,6 +22,32 @@ int iconFor(const CString& name)
     ::SHGetFileInfoA(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
                      SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
     return info.iIcon;
+}
+
+// A lookup that does not touch the disk depends on the name's extension
+// alone, so each extension is asked about once.
+class IconCache {
+public:
+    int iconFor(const CString& name)
+    {
+        const size_t dot = name.rfind('.');
+        const CString extension = dot == CString::npos ? CString() : name.substr(dot);
+        const auto known = icons_.find(extension);
+        if (known != icons_.end())
+            return known->second;
+        const int icon = ::iconFor(name);
+        icons_.emplace(extension, icon);
+        return icon;
+    }
+
+private:
+    std::map<CString, int> icons_;
+};
+
+bool beforeInArchive(const CZipFileHeader* first, const CZipFileHeader* second)
+{
+    return first->firstDisk != second->firstDisk ? first->firstDisk < second->firstDisk
+                                                 : first->localHeaderOffset < second->localHeaderOffset;
 }
 
 EntryRecord recordOf(const CZipFile& archive, int index)
@@ -70,28 +99,55 @@ void showRecentItem(HMENU menu, int slot, const CString& path)
 }
 } // namespace
 
+bool MainWindow::archiveReadable() const
+{
+    return archive_.is_open() || readerOpen_;
+}
+
 bool MainWindow::archiveOpen() const
 {
-    return !archivePath_.empty() && archive_.is_open();
+    return !archivePath_.empty() && archiveReadable();
 }
 
 void MainWindow::refreshView()
 {
-    entryList_.clear();
-    for (int index = 0; index < archive_.getFileCount(); ++index) {
-        const EntryRecord record = recordOf(archive_, index);
-        if (!record.name.empty())
-            entryList_.addRow(record, iconFor(record.name));
+    // A closed reader would still list the entries of its last file.
+    const int count = archiveReadable() ? static_cast<int>(archive_.getFileCount()) : 0;
+    std::vector<EntryRecord> records;
+    std::vector<int> images;
+    records.reserve(static_cast<size_t>(count));
+    images.reserve(static_cast<size_t>(count));
+    IconCache icons;
+    for (int index = 0; index < count; ++index) {
+        EntryRecord record = recordOf(archive_, index);
+        if (record.name.empty())
+            continue;
+        images.push_back(icons.iconFor(record.name));
+        records.push_back(std::move(record));
     }
+    entryList_.setRows(std::move(records), std::move(images));
     ::SetWindowTextA(window_, title().c_str());
     updateCommandStates();
     closeProgress();
 }
 
+// Disk after disk and each disk front to back, so a spanned set is read in
+// one pass; tar and gzip files keep the rows' order.
+bool MainWindow::collectSelection(std::vector<int32_t>& indices) const
+{
+    const bool selected = entryList_.selectedEntries(indices);
+    if (archive_.isTarMode() || archive_.isGzipMode())
+        return selected;
+    std::stable_sort(indices.begin(), indices.end(), [this](int32_t first, int32_t second) {
+        return beforeInArchive(archive_.getFileHeader(first), archive_.getFileHeader(second));
+    });
+    return selected;
+}
+
 CString MainWindow::title() const
 {
     CString text = "Packrook   " + archivePath_;
-    if (archive_.is_open() && archive_.isReadOnly())
+    if (archiveReadable() && archive_.isReadOnly())
         text += " - Read Only ";
     return text;
 }
@@ -103,7 +159,7 @@ void MainWindow::updateCommandStates()
     enableCommand(ID_ACTIONS_ADD, writable);
     enableCommand(ID_ACTIONS_DELETE, writable && entryList_.selectedCount() > 0);
     enableCommand(ID_ACTIONS_EXTRACT, open);
-    enableCommand(ID_FILE_CONVERT, open);
+    enableCommand(ID_FILE_CONVERT, open && !readerOpen_);
     enableCommand(ID_ACTIONS_COMMENT, open);
     enableCommand(ID_FILE_CLOSE, open);
 }

@@ -83,8 +83,9 @@ LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM wParam
         WindowMap<MainWindow>::bind(window, self);
     }
     MainWindow* self = WindowMap<MainWindow>::find(window);
-    if (self && !self->handleMessage(message, wParam, lParam))
-        return 0;
+    LRESULT answer = 0;
+    if (self && !self->handleMessage(message, wParam, lParam, answer))
+        return answer;
     if (message == WM_NCDESTROY && self) {
         WindowMap<MainWindow>::unbind(window);
         self->window_ = nullptr;
@@ -92,7 +93,7 @@ LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM wParam
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer)
 {
     switch (message) {
     case WM_CREATE:
@@ -105,7 +106,7 @@ bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onCommand(LOWORD(wParam));
         return true;
     case WM_NOTIFY:
-        return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        return onNotify(*reinterpret_cast<NMHDR*>(lParam), answer);
     case WM_MENUSELECT:
         onMenuSelect(LOWORD(wParam), HIWORD(wParam));
         return true;
@@ -190,31 +191,37 @@ void MainWindow::onSize(WPARAM wParam, LPARAM lParam)
     entryList_.layout(0, toolbarHeight - 2, client.right, client.bottom - status.bottom - toolbarHeight + 2);
 }
 
-bool MainWindow::onNotify(const NMHDR& header)
+bool MainWindow::onNotify(NMHDR& header, LRESULT& answer)
 {
     if (header.code == TTN_GETDISPINFOA || header.code == TTN_GETDISPINFOW)
         return onToolTipText(header);
-    if (header.idFrom == IDC_ENTRYLIST)
-        onListNotify(header);
+    if (header.idFrom != IDC_ENTRYLIST)
+        return true;
+    if (header.code == LVN_ODFINDITEMA || header.code == LVN_ODFINDITEMW) {
+        answer = header.code == LVN_ODFINDITEMA ? entryList_.findRow(reinterpret_cast<const NMLVFINDITEMA&>(header))
+                                                : entryList_.findRow(reinterpret_cast<const NMLVFINDITEMW&>(header));
+        return false;
+    }
+    onListNotify(header);
     return true;
 }
 
-bool MainWindow::onToolTipText(const NMHDR& header)
+bool MainWindow::onToolTipText(NMHDR& header)
 {
     const auto command = static_cast<UINT>(header.idFrom);
     if (header.code == TTN_GETDISPINFOA) {
-        auto& info = const_cast<NMTTDISPINFOA&>(reinterpret_cast<const NMTTDISPINFOA&>(header));
+        auto& info = reinterpret_cast<NMTTDISPINFOA&>(header);
         ::LoadStringA(instance_, command, info.szText, sizeof info.szText);
         info.lpszText = info.szText;
     } else {
-        auto& info = const_cast<NMTTDISPINFOW&>(reinterpret_cast<const NMTTDISPINFOW&>(header));
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
         ::LoadStringW(instance_, command, info.szText, sizeof info.szText / sizeof info.szText[0]);
         info.lpszText = info.szText;
     }
     return false;
 }
 
-void MainWindow::onListNotify(const NMHDR& header)
+void MainWindow::onListNotify(NMHDR& header)
 {
     switch (header.code) {
     case LVN_COLUMNCLICK:
@@ -222,7 +229,11 @@ void MainWindow::onListNotify(const NMHDR& header)
         updateCommandStates();
         break;
     case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
         updateCommandStates();
+        break;
+    case LVN_GETDISPINFOA:
+        entryList_.fillDisplayInfo(reinterpret_cast<NMLVDISPINFOA&>(header));
         break;
     default:
         break;

@@ -30,6 +30,11 @@ public:
 
     // Opens (or creates) the current archive and adds the pending files.
     void openPendingArchive();
+    // Shows the comment of the archive just opened when the user asked for that.
+    void showCommentOnOpen();
+    // The entry indices of the selected rows (of every row when none is
+    // selected, and then false), in the order the archive stores them.
+    bool collectSelection(std::vector<int32_t>& indices) const;
     void refreshView();
     void updateCommandStates();
     void updateRecentFiles(const CString& path);
@@ -48,16 +53,17 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    // False when the message must not reach the default window procedure.
-    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // False when the message must not reach the default window procedure;
+    // the window procedure then returns answer.
+    bool handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer);
 
     // Messages
     void onCreate();
     void onSize(WPARAM wParam, LPARAM lParam);
     void onCommand(int command);
-    bool onNotify(const NMHDR& header);
-    void onListNotify(const NMHDR& header);
-    bool onToolTipText(const NMHDR& header);
+    bool onNotify(NMHDR& header, LRESULT& answer);
+    void onListNotify(NMHDR& header);
+    bool onToolTipText(NMHDR& header);
     void onMenuSelect(int item, UINT flags);
     void onClose();
 
@@ -69,15 +75,33 @@ private:
 
     // View
     CString title() const;
+    // A zip archive open in the engine, or a tar or gzip file its readers hold.
+    bool archiveReadable() const;
     bool archiveOpen() const;
     void enableCommand(int command, bool enabled);
     void rebuildRecentMenu();
 
     // Commands
-    void closeArchive();
-    void exitProgram();
-    void openRecent(int slot);
+    void openArchive();
     void newArchive();
+    void closeArchive();
+    void convertToExe();
+    void openRecent(int slot);
+    void exitProgram();
+    void addFiles();
+    void deleteSelected();
+    void editComment();
+    void setPassword();
+    void editExe();
+    void showOptions();
+    void showOverview();
+    void showAbout();
+
+    // Helpers of the commands
+    void closeEngineArchive();
+    bool writableArchiveOpen() const;
+    // False when the user keeps an existing file; throws when it cannot go.
+    bool replaceExistingFile(const CString& path);
     void openOrCreatePending();
     void expandPendingFolders();
     void addPendingFiles();
@@ -91,6 +115,9 @@ private:
     HWND toolbar_ = nullptr;
     HIMAGELIST smallIcons_ = nullptr;
     CZipFile archive_;
+    // The engine counts only a zip archive as open; a tar or gzip file that
+    // its readers opened is recorded here.
+    bool readerOpen_ = false;
     CString archivePath_;
     std::vector<CString> pendingFiles_;
     CString password_;

@@ -3,19 +3,17 @@
 #include "Dialog.h"
 #include "ZipString.h"
 
-class PasswordDialog : public Dialog {
+class PasswordDialog : public OkCancelDialog {
 public:
-    PasswordDialog(HINSTANCE instance, const CString& password) : Dialog(instance), password_(password) {}
+    PasswordDialog(HINSTANCE instance, const CString& password) : OkCancelDialog(instance), password_(password) {}
 
     const CString& password() const { return password_; }
 
 protected:
-    INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     int dialogTemplate() const override;
+    void onInit() override;
+    void onOk() override;
 
 private:
-    void onInit();
-    void onOk();
-
     CString password_;
 };

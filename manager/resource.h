@@ -9,6 +9,14 @@
 #define IDB_TOOLBAR 105
 #define IDD_PASSWORD 106
 #define IDD_PROGRESS 107
+#define IDD_COMMENT 108
+#define IDD_OPTIONS 109
+#define IDD_CONFIRM 110
+#define IDD_EXE_DETAILS 112
+#define IDD_ABOUT 113
+#define IDD_SHOW_ADD_PANEL 114
+#define IDD_ADD_PANEL 115
+#define IDD_EXE_PANEL 116
 
 // Child windows of the main window
 #define IDC_ENTRYLIST 102
@@ -19,6 +27,28 @@
 #define IDC_PASSWORD_EDIT 1001
 #define IDC_PROGRESS_TEXT 1002
 #define IDC_PROGRESS_ICON 1003
+#define IDC_COMMENT_EDIT 1004
+#define IDC_OPTIONS_INCLUDE_PATH 1005
+#define IDC_OPTIONS_SHOW_COMMENT 1006
+#define IDC_OPTIONS_RESET_CONFIRM 1007
+#define IDC_CONFIRM_TEXT 1008
+#define IDC_CONFIRM_DONT_ASK 1009
+#define IDC_INSTALL_DIR 1010
+#define IDC_RUN_FILE 1011
+#define IDC_ABOUT_ICON 1012
+#define IDC_SHOW_ADD 1013
+#define IDC_ADD_METHOD 1014
+#define IDC_ADD_PASSWORD 1015
+#define IDC_ADD_REPLACE 1016
+#define IDC_ADD_WILDCARDS 1017
+#define IDC_ADD_SAVE_PATH 1018
+#define IDC_ADD_SUBFOLDERS 1019
+
+// The four answers of the overwrite question are its buttons' identifiers.
+#define IDC_CONFIRM_YES 1
+#define IDC_CONFIRM_NO 2
+#define IDC_CONFIRM_YES_TO_ALL 3
+#define IDC_CONFIRM_NO_TO_ALL 4
 
 // Commands; the tool tips and menu help are string resources of the same number
 #define ID_FILE_OPEN 40001

@@ -5,7 +5,7 @@
 
 20 file entries spread over a few folders (with the folders' own entries),
 some deflated and some stored, so every column of the list has something
-to show.
+to show; and a two-line archive comment.
 """
 import sys
 import zipfile
@@ -47,6 +47,7 @@ def entry(name, attributes):
 
 def main():
     with zipfile.ZipFile(sys.argv[1], "w") as archive:
+        archive.comment = b"Sample archive for Packrook.\r\nIts files show every column of the list.\r\n"
         for folder in FOLDERS:
             archive.writestr(entry(folder, 0x10), b"")
         for name, text in FILES.items():

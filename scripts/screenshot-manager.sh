@@ -4,9 +4,15 @@
 #   scripts/screenshot-manager.sh [OUTPUT_FOLDER]
 #
 # Builds Packrook.exe (win64), opens a sample archive (a few folders, 20
-# files) and saves main-window.png and file-menu.png; then adds a batch of
-# large files in hidden mode so that the progress window appears, and saves
-# progress-window.png. Default folder: build/win64/screenshots.
+# files) and saves main-window.png, file-menu.png and actions-menu.png; the
+# dialogs of the commands as a user opens them from the keyboard:
+# open-dialog.png (with the "Show Add Dialog" panel), add-dialog.png (with
+# the add options), convert-dialog.png (with the exe panel), new-dialog.png,
+# comment-dialog.png, password-dialog.png, options-dialog.png,
+# about-dialog.png and, after converting the sample, exe-details-dialog.png;
+# then adds a batch of large files in hidden mode so that the progress
+# window appears, and saves progress-window.png. Default folder:
+# build/win64/screenshots.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -48,13 +54,53 @@ main=$(wait_for_window '^Packrook   .*sample\.zip')
 sleep 2
 import -window "$main" -frame "$out/main-window.png"
 
-# The File menu: a click on its title in the menu bar.
+# The File and Actions menus: a click on their titles in the menu bar.
 eval "$(xdotool getwindowgeometry --shell "$main")"
-xdotool mousemove $((X + 16)) $((Y + 10)) click 1
-sleep 1
-import -window root -crop "$((WIDTH + 20))x$((HEIGHT / 2))+$X+$Y" "$out/file-menu.png"
-xdotool key Escape
-sleep 0.5
+shoot_menu() {
+  local name=$1 offset=$2
+  xdotool mousemove $((X + offset)) $((Y + 10)) click 1
+  sleep 1
+  import -window root -crop "$((WIDTH + 20))x$((HEIGHT / 2))+$X+$Y" "$out/$name.png"
+  xdotool key Escape
+  sleep 0.5
+  xdotool key Escape
+  sleep 0.5
+}
+shoot_menu file-menu 16
+shoot_menu actions-menu 50
+
+# Presses the keys, waits for the dialog of that title, photographs it and
+# leaves it with the last command (Escape when none is given).
+shoot_dialog() {
+  local name=$1 title=$2 keys=$3 leave=${4:-xdotool key Escape}
+  xdotool key $keys
+  local dialog
+  dialog=$(wait_for_window "$title")
+  sleep 1.5
+  import -window "$dialog" -frame "$out/$name.png"
+  eval "$leave"
+  # The next dialog may carry the same title.
+  while xdotool search --onlyvisible --name "$title" >/dev/null 2>&1; do
+    sleep 0.2
+  done
+  sleep 0.5
+}
+# The Actions menu by keys: Alt+A opens it on Extract.
+actions_item() { printf 'alt+a %s Return' "$(printf 'Down %.0s' $(seq 1 "$1"))"; }
+
+shoot_dialog comment-dialog '^Zip File Comment$' "$(actions_item 3)"
+shoot_dialog password-dialog '^Enter Password$' "$(actions_item 4)"
+shoot_dialog options-dialog '^Packrook Options$' "$(actions_item 6)"
+shoot_dialog about-dialog '^About Packrook$' 'alt+slash'
+shoot_dialog open-dialog '^Open$' 'ctrl+o'
+shoot_dialog add-dialog '^Open$' 'Insert'
+# The name field has the focus: replace its text and confirm.
+shoot_dialog convert-dialog '^New Self Extracting File$' 'ctrl+x' \
+  'xdotool key ctrl+a BackSpace; xdotool type "$(to_windows "$work")\\sample.exe"; xdotool key Return'
+
+wait_for_window '^Packrook   .*sample\.exe' >/dev/null
+shoot_dialog exe-details-dialog '^Exe File Details$' "$(actions_item 5)"
+shoot_dialog new-dialog '^New Zip File$' 'ctrl+n'
 
 # The progress window shows after a second of work: add large files without a window.
 python3 - "$work/big" <<'PY'

@@ -1,9 +1,11 @@
 #include "EntryRecord.h"
+#include "DialogScript.h"
 #include "ManagerTestSupport.h"
 #include "TestSupport.h"
 #include "resource.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <gtest/gtest.h>
 
 using namespace manager_testing;
@@ -152,5 +154,79 @@ TEST_F(EntryListView, RecentArchiveThatVanishedIsCreatedEmpty)
     EXPECT_EQ(window.title(), "Packrook   " + gone);
     EXPECT_TRUE(window.main().archive().is_open());
     EXPECT_EQ(testing_support::readBytes(gone).size(), 22u);
+}
+} // namespace
+
+namespace {
+int rowImage(HWND list, int row)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    ListView_GetItem(list, &item);
+    return item.iImage;
+}
+
+int shellImage(const std::string& name)
+{
+    SHFILEINFOA info = {};
+    ::SHGetFileInfoA(name.c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                     SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+    return info.iIcon;
+}
+
+TEST_F(EntryListView, RowsShowTheShellsIconForTheirName)
+{
+    window.open(sampleArchive());
+    const Texts names = window.column(kColumnName);
+    for (size_t row = 0; row < names.size(); ++row)
+        EXPECT_EQ(rowImage(window.list(), static_cast<int>(row)), shellImage(names[row])) << names[row];
+}
+
+TEST_F(EntryListView, SortingKeepsTheSelectionAndTypingFindsNames)
+{
+    window.open(sampleArchive());
+    ListView_SetItemState(window.list(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    window.clickColumn(kColumnName);
+    const int selected = ListView_GetNextItem(window.list(), -1, LVNI_SELECTED);
+    EXPECT_EQ(window.column(kColumnName)[static_cast<size_t>(selected)], "crc.bin");
+    EXPECT_EQ(ListView_GetNextItem(window.list(), -1, LVNI_FOCUSED), selected);
+    EXPECT_EQ(ListView_GetSelectedCount(window.list()), 1u);
+
+    LVFINDINFOA typed = {};
+    typed.flags = LVFI_STRING | LVFI_PARTIAL | LVFI_WRAP;
+    typed.psz = "IN";
+    const int found = static_cast<int>(::SendMessageA(window.list(), LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                                      reinterpret_cast<LPARAM>(&typed)));
+    ASSERT_GE(found, 0);
+    EXPECT_EQ(window.column(kColumnName)[static_cast<size_t>(found)], "inner.txt");
+}
+} // namespace
+
+namespace {
+// Tar and gzip files are read through their own readers and never count as
+// a changeable archive.
+TEST_F(EntryListView, TarAndGzipFilesOpenReadOnly)
+{
+    const std::string folder = testing_support::scratchFolder();
+    testing_support::writeBytes(folder + "inside.txt", "inside");
+    runOnHost("cd '" + hostPath(folder) + "' && tar -cf packed.tar inside.txt && gzip -k inside.txt");
+    for (const std::string name : {"packed.tar", "inside.txt.gz"}) {
+        std::vector<std::string> shown;
+        {
+            DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
+            window.open(folder + name);
+            shown = answerer.texts();
+        }
+        EXPECT_TRUE(shown.empty()) << name << ": " << (shown.empty() ? "" : shown[0]);
+        EXPECT_EQ(window.title(), "Packrook   " + folder + name + " - Read Only ");
+        EXPECT_EQ(window.column(kColumnName).size(), 1u) << name;
+        EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_ADD));
+        EXPECT_FALSE(window.toolbarEnabled(ID_FILE_CONVERT)) << "only a zip archive heads a program";
+        EXPECT_TRUE(window.toolbarEnabled(ID_ACTIONS_EXTRACT));
+        EXPECT_TRUE(window.menuEnabled(ID_ACTIONS_COMMENT));
+    }
+    ::SendMessageA(window.handle(), WM_COMMAND, ID_FILE_CLOSE, 0);
+    EXPECT_TRUE(window.column(kColumnName).empty());
 }
 } // namespace

@@ -1,11 +1,14 @@
 #include "ManagerTestSupport.h"
 
 #include "Settings.h"
+#include "TestSupport.h"
 #include "resource.h"
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 namespace manager_testing {
@@ -62,6 +65,35 @@ std::string windowText(HWND window)
     char text[1024] = {};
     ::GetWindowTextA(window, text, sizeof text);
     return text;
+}
+
+std::vector<std::string> storedNames(const std::string& archivePath)
+{
+    testing_support::ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    std::vector<std::string> names;
+    if (!archive.openZipFile(archivePath))
+        return names;
+    for (int i = 0; i < archive.getFileCount(); ++i)
+        names.push_back(archive.getPath(i) + archive.getFileName(i));
+    return names;
+}
+
+std::string windowsPath(std::string path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string dotlessScratchFolder()
+{
+    std::string folder = windowsPath(testing_support::scratchFolder());
+    folder.pop_back();
+    const size_t name = folder.rfind('\\') + 1;
+    std::replace(folder.begin() + static_cast<std::ptrdiff_t>(name), folder.end(), '.', '_');
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder + "\\";
 }
 
 TestWindow::TestWindow() : main_(std::make_unique<MainWindow>(::GetModuleHandleA(nullptr)))
@@ -194,14 +226,20 @@ BOOL CALLBACK collectStaticText(HWND child, LPARAM text)
 }
 } // namespace
 
+std::string messageOf(HWND dialog)
+{
+    std::string text;
+    ::EnumChildWindows(dialog, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
 bool DialogAnswerer::answerOne()
 {
     FoundDialog found;
     ::EnumThreadWindows(threadId_, findDialog, reinterpret_cast<LPARAM>(&found));
     if (!found.dialog)
         return false;
-    std::string text;
-    ::EnumChildWindows(found.dialog, collectStaticText, reinterpret_cast<LPARAM>(&text));
+    const std::string text = messageOf(found.dialog);
     HWND edit = ::FindWindowExA(found.dialog, nullptr, "Edit", nullptr);
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -95,5 +95,15 @@ ProcessResult runPackrook(const std::string& arguments, const std::function<void
                           DWORD timeoutMs = 60000);
 
 std::string windowText(HWND window);
+// The longest static text of a message box or dialog.
+std::string messageOf(HWND dialog);
+
+// The names stored in an archive (folders included), in the engine's order.
+std::vector<std::string> storedNames(const std::string& archivePath);
+// A path of the tests with backslashes only, as a user would type it.
+std::string windowsPath(std::string path);
+// A fresh scratch folder for the running test whose path holds no dot
+// (ending with a backslash).
+std::string dotlessScratchFolder();
 
 } // namespace manager_testing

@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "DialogScript.h"
 #include "ManagerTestSupport.h"
 #include "Settings.h"
 #include "TestSupport.h"
@@ -24,18 +25,6 @@ protected:
         const std::string path = folder + name;
         testing_support::writeBytes(path, content);
         return path;
-    }
-
-    std::vector<std::string> entryNames(const std::string& archivePath)
-    {
-        testing_support::ScriptedCallBack callback;
-        CZipFile archive(&callback);
-        std::vector<std::string> names;
-        if (!archive.openZipFile(archivePath))
-            return names;
-        for (int i = 0; i < archive.getFileCount(); ++i)
-            names.push_back(archive.getPath(i) + archive.getFileName(i));
-        return names;
     }
 
     static BOOL CALLBACK destroyMainWindow(HWND window, LPARAM)
@@ -66,7 +55,7 @@ TEST_F(StartUp, HiddenModeAddsBothFilesWithoutShowingAWindow)
     EXPECT_EQ(code, 0);
     const auto shown = recorder.shownClasses();
     EXPECT_EQ(std::count(shown.begin(), shown.end(), MainWindow::kClassName), 0);
-    const auto names = entryNames(archive);
+    const auto names = storedNames(archive);
     ASSERT_EQ(names.size(), 2u);
     // Folder names are kept unless the user switched that off.
     EXPECT_EQ(names[0], os::dropDrivePart(one));
@@ -79,7 +68,17 @@ TEST_F(StartUp, HiddenModeAddsBareNamesWhenPathsAreOff)
     const std::string one = makeFile("bare.txt", "bare");
     const std::string archive = folder + "bare.zip";
     EXPECT_EQ(runManager(::GetModuleHandleA(nullptr), "-h \"" + archive + "\" -a\"" + one + "\""), 0);
-    EXPECT_EQ(entryNames(archive), std::vector<std::string>{"bare.txt"});
+    EXPECT_EQ(storedNames(archive), std::vector<std::string>{"bare.txt"});
+}
+
+TEST_F(StartUp, FilesWithoutAnArchiveAskForANewOne)
+{
+    const std::string one = makeFile("asked.txt", "asked");
+    const std::string archive = dotlessScratchFolder() + "asked";
+    DialogScript script(::GetCurrentThreadId(), {choosing(archive)});
+    EXPECT_EQ(runManager(::GetModuleHandleA(nullptr), "-h -a\"" + one + "\""), 0);
+    EXPECT_EQ(script.titles(), std::vector<std::string>{"New Zip File"});
+    EXPECT_EQ(storedNames(archive + ".zip"), std::vector<std::string>{os::dropDrivePart(one)});
 }
 
 TEST_F(StartUp, ProgramOpensAQuotedPathWithBlanks)
@@ -111,14 +110,6 @@ TEST_F(StartUp, ProgramInHiddenModeEndsOnItsOwn)
     EXPECT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_FALSE(result.windowShown);
-    EXPECT_EQ(entryNames(archive).size(), 2u);
-}
-
-TEST_F(StartUp, UninstallSwitchEndsAtOnce)
-{
-    const ProcessResult result = runPackrook("-U");
-    EXPECT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_FALSE(result.windowShown);
+    EXPECT_EQ(storedNames(archive).size(), 2u);
 }
 } // namespace

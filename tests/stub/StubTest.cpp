@@ -144,7 +144,7 @@ TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
     makeProgram(buildZip({{"readme.txt", "text"}, {"tools/marker.exe", readBytes(os::programFolder() + kMarkerProgram)}}),
                 installDir, "tools\\marker.exe");
     Answers no;
-    no.install = false;
+    no.confirm = false;
     const StubRun result = run(no);
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_EQ(result.windows.size(), 1u);
@@ -223,7 +223,7 @@ TEST_F(StubInstall, TheProgramFilesPlaceholderDropsWhatComesBeforeIt)
     ASSERT_TRUE(::SHGetSpecialFolderPathA(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE));
     makeProgram(buildZip({{"x.txt", "x"}}), "X$$PROGRAMFILES$$\\Tools", "");
     Answers no;
-    no.install = false;
+    no.confirm = false;
     const StubRun result = run(no);
     EXPECT_EQ(textsOf(result),
               std::vector<std::string>{"Packrook: " + confirmation(std::string(programFiles) + "\\Tools")});

@@ -1,0 +1,11 @@
+#pragma once
+// "About Packrook": the program's name, version and what it opens.
+#include "Dialog.h"
+
+class AboutDialog : public OkCancelDialog {
+public:
+    using OkCancelDialog::OkCancelDialog;
+
+protected:
+    int dialogTemplate() const override;
+};

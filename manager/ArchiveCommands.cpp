@@ -1,0 +1,221 @@
+// The File menu's commands: opening, creating, closing and converting the
+// archive, the recent archives, and what opening with pending files does.
+#include "MainWindow.h"
+
+#include "AddOptions.h"
+#include "ExePanel.h"
+#include "RunFileList.h"
+#include "Settings.h"
+#include "ShowAddPanel.h"
+#include "Wildcard.h"
+
+#include <commdlg.h>
+
+namespace {
+constexpr const char* kCaption = "Packrook";
+constexpr const char* kNotAnArchive =
+    "Packrook cannot open this type of file.\r\n\r\nIt does not have a standard Zip file format";
+constexpr char kOpenFilters[] = "Zip    (*.zip)\0*.ZIP\0Self Extracting    (*.exe)\0*.EXE\0TAR    (*.tar)\0*.TAR\0"
+                                "GZIP    (*.gzip)\0*.gzip\0All    (*.*)\0*.*\0";
+constexpr char kNewFilters[] = "Zip    (*.zip)\0*.ZIP\0All    (*.*)\0*.*\0";
+constexpr char kExeFilters[] = "Self Extracting    (*.exe)\0*.EXE\0All    (*.*)\0*.*\0";
+
+CString remembered(const char* key, const char* fallback)
+{
+    return settings::readSettingString(settings::kPrefs, key, fallback);
+}
+
+// A name typed without any dot gets the usual extension.
+CString withExtension(const CString& path, const char* extension)
+{
+    return path.find('.') == CString::npos ? path + extension : path;
+}
+} // namespace
+
+void MainWindow::openArchive()
+{
+    addOptions().showAddDialog = false;
+    ShowAddPanel panel(instance_);
+    FileRequest request;
+    request.filters = kOpenFilters;
+    request.initialFile = remembered("LastPicked", "c:\\temp\\test.zip");
+    request.flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    if (!panel.show(window_, request))
+        return;
+    const CString path = panel.chosen().front();
+    settings::writeSettingString(settings::kPrefs, "LastPicked", path);
+    updateRecentFiles(path);
+    archivePath_ = path;
+    openPendingArchive();
+    if (addOptions().showAddDialog)
+        addFiles();
+    else
+        refreshView();
+    showCommentOnOpen();
+}
+
+// The open archive is closed before the dialog: a cancelled New leaves it
+// closed, with its rows still on screen.
+void MainWindow::newArchive()
+{
+    closeEngineArchive();
+    addOptions().showAddDialog = false;
+    ShowAddPanel panel(instance_);
+    FileRequest request;
+    request.title = "New Zip File";
+    request.filters = kNewFilters;
+    request.initialFile = remembered("LastNewCreated", "c:\\temp\\test.zip");
+    if (!panel.show(window_, request))
+        return;
+    const CString path = withExtension(panel.chosen().front(), ".zip");
+    settings::writeSettingString(settings::kPrefs, "LastNewCreated", path);
+    updateRecentFiles(path);
+    try {
+        if (!replaceExistingFile(path) || !archive_.createNewZip(path))
+            return;
+        archivePath_ = path;
+        entryList_.clear();
+        if (addOptions().showAddDialog)
+            addFiles();
+        else
+            refreshView();
+    } catch (const CZipException& error) {
+        reportError(error);
+    }
+}
+
+bool MainWindow::replaceExistingFile(const CString& path)
+{
+    if (!fileExists(path))
+        return true;
+    if (::MessageBoxA(window_, "The file already exists do you want to overwrite it?", kCaption,
+                      MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return false;
+    if (!::DeleteFileA(path.c_str()))
+        throw CZipException("Failed to overwrite existing file");
+    return true;
+}
+
+void MainWindow::closeArchive()
+{
+    closeEngineArchive();
+    archivePath_.clear();
+    refreshView();
+}
+
+// Only a zip archive can head a self-extracting program.
+void MainWindow::convertToExe()
+{
+    if (!archiveOpen() || readerOpen_)
+        return;
+    ExePanel panel(instance_, archive_);
+    FileRequest request;
+    request.title = "New Self Extracting File";
+    request.filters = kExeFilters;
+    request.initialFile = remembered("LastConvertToExe", "C:\\temp\\test.exe");
+    if (!panel.show(window_, request)) {
+        refreshView();
+        return;
+    }
+    const CString path = withExtension(panel.chosen().front(), ".exe");
+    settings::writeSettingString(settings::kPrefs, "LastConvertToExe", path);
+    try {
+        if (!replaceExistingFile(path))
+            return;
+        const CString runFile = runFileOf(archive_, panel.runChoice());
+        archivePath_ = path;
+        archive_.convertToExe(path, panel.installDir(), runFile);
+    } catch (const CZipException& error) {
+        reportError(error);
+    }
+    refreshView();
+}
+
+void MainWindow::openRecent(int slot)
+{
+    const CString path = settings::readSettingString(settings::kPrefs, settings::recentFileKey(slot),
+                                                     settings::kRecentPlaceholder);
+    if (path.empty() || path == settings::kRecentPlaceholder)
+        return;
+    archivePath_ = path;
+    openPendingArchive();
+    showCommentOnOpen();
+}
+
+void MainWindow::showCommentOnOpen()
+{
+    if (archiveReadable() && settings::readSettingInt(settings::kPrefs, "ShowCommentOnOpen", 0) != 0 &&
+        !archive_.getGlobalComment().empty())
+        editComment();
+}
+
+// Leaves without the close-time saving of placement and column widths.
+void MainWindow::exitProgram()
+{
+    ::DestroyWindow(window_);
+}
+
+void MainWindow::openPendingArchive()
+{
+    try {
+        openOrCreatePending();
+        refreshView();
+    } catch (const CZipException& error) {
+        addOptions().addSubfolders = false;
+        archivePath_.clear();
+        refreshView();
+        reportError(error);
+    }
+}
+
+void MainWindow::openOrCreatePending()
+{
+    if (archivePath_.empty() && pendingFiles_.empty())
+        return;
+    expandPendingFolders();
+    closeEngineArchive();
+    if (archivePath_.empty()) {
+        newArchive();
+        if (archive_.is_open() && !pendingFiles_.empty())
+            addPendingFiles();
+        return;
+    }
+    if (!fileExists(archivePath_)) {
+        if (archive_.createNewZip(archivePath_) && archive_.is_open() && !pendingFiles_.empty())
+            addPendingFiles();
+        return;
+    }
+    const bool opened = archive_.openZipFile(archivePath_);
+    readerOpen_ = opened && (archive_.isTarMode() || archive_.isGzipMode());
+    if (opened && !pendingFiles_.empty())
+        addPendingFiles();
+    if (!archiveReadable())
+        throw CZipException(kNotAnArchive);
+}
+
+void MainWindow::closeEngineArchive()
+{
+    archive_.close();
+    readerOpen_ = false;
+}
+
+// A folder stays in the list (adding skips folders); its files follow it.
+void MainWindow::expandPendingFolders()
+{
+    for (size_t i = 0; i < pendingFiles_.size(); ++i) {
+        const CString path = pendingFiles_[i];
+        if (!isFolder(path))
+            continue;
+        addOptions().addSubfolders = true;
+        expandWildcard(path + "\\*.*", pendingFiles_, addOptions().addSubfolders);
+        addOptions().addSubfolders = false;
+    }
+}
+
+void MainWindow::addPendingFiles()
+{
+    const AddOptions& options = addOptions();
+    openProgress();
+    archive_.addNewFiles(pendingFiles_, options.compression, options.keepFolderNames, options.replaceExisting);
+    finishOperation();
+}
