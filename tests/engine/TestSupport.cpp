@@ -185,8 +185,7 @@ uint32_t crcOf(const RawEntry& entry)
 
 uint32_t uncompressedOf(const RawEntry& entry)
 {
-    return entry.uncompressedSize == 0xFFFFFFFF ? static_cast<uint32_t>(entry.data.size())
-                                                : entry.uncompressedSize;
+    return entry.uncompressedSize.value_or(static_cast<uint32_t>(entry.data.size()));
 }
 
 std::string localRecord(const RawEntry& entry)

@@ -3,6 +3,7 @@
 // test, a scripted callback, and access to the engine's private helpers.
 #include "ZipFile.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,7 +126,7 @@ struct RawEntry {
     std::string data;          // bytes as stored in the archive
     uint16_t method = 0;
     uint16_t flags = 0;
-    uint32_t uncompressedSize = 0xFFFFFFFF;  // default: the size of data
+    std::optional<uint32_t> uncompressedSize;  // default: the size of data
     uint32_t crc = 0;
     bool crcOfData = true;     // crc is computed from data
     bool zeroLocalCrcAndSizes = false;
