@@ -1,7 +1,9 @@
 #include "Archive.h"
 
 #include <algorithm>
+#include <ostream>
 #include <stdexcept>
+#include <vector>
 
 void openExisting(CZipFile& archive, const std::string& path)
 {
@@ -27,4 +29,41 @@ std::string entryName(const CZipFile& archive, int index)
                                            : archive.getFileHeader(index)->name;
     std::replace(name.begin(), name.end(), '\\', '/');
     return name;
+}
+
+std::filesystem::path toPath(const std::string& name)
+{
+    CString utf8;
+    os::nameToUtf8(name, utf8);
+    return std::filesystem::u8path(utf8);
+}
+
+std::string fromPath(const std::filesystem::path& path)
+{
+    CString name;
+    if (!os::nameFromUtf8(path.u8string(), name))
+        throw std::runtime_error("The system's code page cannot hold the name of " + name);
+    return name;
+}
+
+OpenEntry::OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(index)
+{
+    try {
+        archive_.openFile(index_);
+    } catch (...) {
+        archive_.closeFile(index_);
+        throw;
+    }
+}
+
+void OpenEntry::copyTo(std::ostream* out)
+{
+    constexpr uint32_t kChunk = 1000000;
+    std::vector<char> buffer(kChunk);
+    uint32_t got;
+    do {
+        got = archive_.readFile(buffer.data(), kChunk);
+        if (out)
+            out->write(buffer.data(), got);
+    } while (got == kChunk);
 }

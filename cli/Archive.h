@@ -3,6 +3,7 @@
 #include "ZipFile.h"
 #include "ZipPaths.h"
 
+#include <filesystem>
 #include <string>
 
 // Opens an existing archive or throws a message that says why it is not one.
@@ -11,3 +12,26 @@ void requireWritable(const CZipFile& archive, const std::string& path);
 
 // The entry's name inside the archive, with forward slashes.
 std::string entryName(const CZipFile& archive, int index);
+
+// Paths between the engine's spelling (the ANSI code page on Windows, the
+// file system's bytes elsewhere) and std::filesystem, which would read a
+// narrow string its own way. A name the code page cannot hold is refused.
+std::filesystem::path toPath(const std::string& name);
+std::string fromPath(const std::filesystem::path& path);
+
+// An entry open for reading; closed however the reading ends.
+class OpenEntry {
+public:
+    OpenEntry(CZipFile& archive, int index);
+    ~OpenEntry() { archive_.closeFile(index_); }
+    OpenEntry(const OpenEntry&) = delete;
+    OpenEntry& operator=(const OpenEntry&) = delete;
+
+    // Reads the entry to its end, which is what makes the engine check its
+    // CRC; the bytes go to out when one is given.
+    void copyTo(std::ostream* out);
+
+private:
+    CZipFile& archive_;
+    int index_;
+};

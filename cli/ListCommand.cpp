@@ -14,8 +14,8 @@ int listCommand(const Words& words)
     CZipFile archive(&callback);
     openExisting(archive, arguments.positionals()[0]);
     for (int i = 0; i < archive.getFileCount(); ++i)
-        std::printf("%" PRIu32 "\t%" PRIu32 "\t%08" PRIx32 "\t%s\t%s\n", archive.getUncompressedSize(i),
-                    archive.getCompressedSize(i), archive.getCRC(i), archive.getAttributes(i).c_str(),
+        std::printf("%" PRIu64 "\t%" PRIu64 "\t%08" PRIx32 "\t%s\t%s\n", archive.getUncompressedSize64(i),
+                    archive.getCompressedSize64(i), archive.getCRC(i), archive.getAttributes(i).c_str(),
                     entryName(archive, i).c_str());
     return 0;
 }

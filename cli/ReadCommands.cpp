@@ -8,49 +8,27 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr uint32_t kChunk = 1000000;
-
-// Reads one entry to its end, which is what makes the engine check its CRC;
-// the bytes go to out when one is given.
-void readEntry(CZipFile& archive, int index, std::ostream* out)
-{
-    std::vector<char> buffer(kChunk);
-    const int entry = index;
-    try {
-        archive.openFile(entry);
-        uint32_t got;
-        do {
-            got = archive.readFile(buffer.data(), kChunk);
-            if (out)
-                out->write(buffer.data(), got);
-        } while (got == kChunk);
-    } catch (...) {
-        archive.closeFile(entry);
-        throw;
-    }
-    archive.closeFile(entry);
-}
-
-// A damaged entry leaves no file behind that could pass for a good one.
+// The entry is opened before anything is made of it, and a damaged entry
+// leaves no file behind that could pass for a good one.
 void extractEntry(CZipFile& archive, int index, const fs::path& target)
 {
+    OpenEntry entry(archive, index);
     fs::create_directories(target.parent_path());
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     if (!out)
-        throw std::runtime_error("Cannot create " + target.string());
+        throw std::runtime_error("Cannot create " + fromPath(target));
     try {
-        readEntry(archive, index, &out);
+        entry.copyTo(&out);
         out.close();
         if (!out)
-            throw std::runtime_error("Cannot write " + target.string());
+            throw std::runtime_error("Cannot write " + fromPath(target));
         // Tar members and gzip files have no zip header to take a time from.
         if (!archive.isTarMode() && !archive.isGzipMode())
-            applyStoredTime(target.string(), *archive.getFileHeader(index));
+            applyStoredTime(fromPath(target), *archive.getFileHeader(index));
     } catch (...) {
         out.close();
         fs::remove(target);
@@ -67,9 +45,9 @@ bool extractOne(CZipFile& archive, int index, const fs::path& destination)
     }
     try {
         if (name.back() == '/')
-            fs::create_directories(destination / name);
+            fs::create_directories(destination / toPath(name));
         else
-            extractEntry(archive, index, destination / name);
+            extractEntry(archive, index, destination / toPath(name));
         return true;
     } catch (const CZipException& error) {
         std::cerr << error.getMessage() << "\n";
@@ -87,7 +65,7 @@ int extractCommand(const Words& words)
     ConsoleCallBack callback(arguments.value("--password"));
     CZipFile archive(&callback);
     openExisting(archive, arguments.positionals()[0]);
-    const fs::path destination(arguments.positionals()[1]);
+    const fs::path destination = toPath(arguments.positionals()[1]);
     bool allExtracted = true;
     for (int i = 0; i < archive.getFileCount(); ++i)
         allExtracted = extractOne(archive, i, destination) && allExtracted;
@@ -102,7 +80,7 @@ int testCommand(const Words& words)
     CZipFile archive(&callback);
     openExisting(archive, arguments.positionals()[0]);
     for (int i = 0; i < archive.getFileCount(); ++i)
-        readEntry(archive, i, nullptr);
+        OpenEntry(archive, i).copyTo(nullptr);
     std::cout << "OK\n";
     return 0;
 }

@@ -28,17 +28,17 @@ std::vector<CString> filesToAdd(const std::vector<std::string>& arguments)
 {
     std::vector<CString> files;
     for (const std::string& argument : arguments) {
-        const fs::path path = fs::absolute(argument).lexically_normal();
+        const fs::path path = fs::absolute(toPath(argument)).lexically_normal();
         if (!fs::exists(path))
             throw std::runtime_error("No such file: " + argument);
         if (!fs::is_directory(path)) {
-            files.push_back(path.string());
+            files.push_back(fromPath(path));
             continue;
         }
         std::vector<CString> below;
         for (const auto& item : fs::recursive_directory_iterator(path))
             if (!item.is_directory())
-                below.push_back(item.path().string());
+                below.push_back(fromPath(item.path()));
         std::sort(below.begin(), below.end());
         files.insert(files.end(), below.begin(), below.end());
     }

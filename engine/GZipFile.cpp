@@ -42,7 +42,7 @@ bool CGZipFile::open(const CString& path)
 void CGZipFile::measure()
 {
     const int64_t size = os::fileSizeAtPath(path_);
-    fileSize_ = size < 0 ? 0 : static_cast<uint32_t>(size);
+    fileSize_ = size < 0 ? 0 : static_cast<uint64_t>(size);
     contentSize_ = fileSize_;
     os::FileHandle file = os::openFile(path_, os::OpenMode::ReadExisting);
     if (file == os::kInvalidFile)
@@ -57,12 +57,12 @@ void CGZipFile::measure()
     os::closeFile(file);
 }
 
-uint32_t CGZipFile::getCompressedSize(int) const
+uint64_t CGZipFile::getCompressedSize(int) const
 {
     return fileSize_;
 }
 
-uint32_t CGZipFile::getUncompressedSize(int) const
+uint64_t CGZipFile::getUncompressedSize(int) const
 {
     return contentSize_;
 }

@@ -17,8 +17,9 @@ public:
     // data opens and reads through unchanged.
     bool open(const CString& path);
     long getFileCount() const { return 1; }
-    uint32_t getCompressedSize(int index) const;
-    uint32_t getUncompressedSize(int index) const;
+    uint64_t getCompressedSize(int index) const;
+    // The trailer keeps the content's size modulo 2^32, as gzip does.
+    uint64_t getUncompressedSize(int index) const;
     CString getFileName(int index) const;
     CString getPath(int index) const;
     CString getAttributes(int) const { return CString(); }
@@ -36,6 +37,6 @@ private:
     bool open_ = false;
     gzFile stream_ = nullptr;
     CString path_;
-    uint32_t fileSize_ = 0;
-    uint32_t contentSize_ = 0;
+    uint64_t fileSize_ = 0;
+    uint64_t contentSize_ = 0;
 };

@@ -195,9 +195,9 @@ long CTarFile::getFileCount() const
     return static_cast<long>(members_.size());
 }
 
-uint32_t CTarFile::getUncompressedSize(int index) const
+uint64_t CTarFile::getUncompressedSize(int index) const
 {
-    return static_cast<uint32_t>(std::min<uint64_t>(members_[static_cast<size_t>(index)].size, UINT32_MAX));
+    return members_[static_cast<size_t>(index)].size;
 }
 
 CString CTarFile::getFileName(int index) const

@@ -16,9 +16,8 @@ public:
 
     bool open(const CString& path);
     long getFileCount() const;
-    // Members of 4 GiB or more list as 0xFFFFFFFF; they still read whole.
-    uint32_t getUncompressedSize(int index) const;
-    uint32_t getCompressedSize(int index) const { return getUncompressedSize(index); }
+    uint64_t getUncompressedSize(int index) const;
+    uint64_t getCompressedSize(int index) const { return getUncompressedSize(index); }
     CString getFileName(int index) const;
     CString getPath(int index) const;
     CString getAttributes(int) const { return CString(); }

@@ -18,10 +18,10 @@ public:
         int32_t distanceFromEnd = 0;
         uint16_t thisDisk = 0;
         uint16_t startDisk = 0;
-        uint16_t recordsOnThisDisk = 0;
-        uint16_t totalRecords = 0;
-        uint32_t size = 0;
-        uint32_t offset = 0;
+        uint64_t recordsOnThisDisk = 0;
+        uint64_t totalRecords = 0;
+        uint64_t size = 0;
+        uint64_t offset = 0;
         uint16_t commentLength = 0;
         CString comment;
     };
@@ -37,10 +37,11 @@ public:
     CZipFileHeader* getFileHeader(long index) { return headers_[static_cast<size_t>(index)]; }
     const CZipFileHeader* getCurrentOpenFile() const { return current_; }
     CZipFileHeader* getFileFromName(const CString& storedName);
-    CZipFileHeader* addNewFileHeader(const CString& storedName);
+    // name: as the system spells it (the record may hold it in UTF-8).
+    CZipFileHeader* addNewFileHeader(const CString& name);
     // storedSize: the bytes the entry occupied in the file, by which every
     // entry behind it and the directory move towards the front.
-    void RemoveFile(CZipFileHeader* header, int index, uint32_t storedSize);
+    void RemoveFile(CZipFileHeader* header, int index, uint64_t storedSize);
     void close();
     void RemoveFromDisk();
     void write();
@@ -49,6 +50,13 @@ public:
     void setGlobalComment(const CString& comment) { end_.comment = comment; }
     const EndRecord& endRecord() const { return end_; }
     bool isLoaded() const { return loaded_; }
+    // The file position that offsets in the records count from: the stub of
+    // a conversion under way, or another program's data in front of the archive.
+    uint64_t recordBase() const;
+    // Offsets are written counting from the start of the file from now on.
+    void dropPrefix() { prefix_ = 0; }
+    // Where the directory begins in the file.
+    uint64_t directoryPosition() const { return recordBase() + end_.offset; }
     uint32_t GetSize(bool withRecords) const;
 
     void openFile(int index);
@@ -60,21 +68,33 @@ private:
     };
 
     uint32_t locateCD() const;
+    bool directoryChecksOut(const char* record, uint64_t position) const;
+    uint32_t signatureAt(uint64_t position) const;
     void readEndRecord(uint32_t distance);
+    uint64_t readZip64EndRecord(uint64_t endPosition);
+    void readZip64Fields(const char* record);
+    void findPrefix(uint64_t directoryEnd);
+    void refuseImpossibleCount() const;
     void ReadHeaders();
     void nextDiskAtItsEnd();
     void SortHeaders();
-    void indexName(CZipFileHeader* header);
+    void indexNames();
     void unindex(CZipFileHeader* header);
     void removeHeaders();
     void RemoveAll();
     void WriteHeaders();
+    bool needsZip64() const;
+    CString zip64EndRecords() const;
     CString corruptMessage(const char* text) const;
 
     CZipFileHeader* current_ = nullptr;
     bool loaded_ = false;
     EndRecord end_;
+    uint64_t prefix_ = 0;
     CZipFile* owner_;
     std::vector<CZipFileHeader*> headers_;
-    std::map<CString, CZipFileHeader*, NameLess> nameIndex_;
+    std::multimap<CString, CZipFileHeader*, NameLess> nameIndex_;
+    // The headers as their records were read, until the name index is built.
+    std::vector<CZipFileHeader*> recordOrder_;
+    bool indexed_ = true;
 };

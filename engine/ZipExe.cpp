@@ -120,9 +120,6 @@ bool CZipFile::writeExe(const CString& stubPath, const CString& exePath, const C
         throw CZipException("Only an open zip archive can become a self-extracting program");
     refuseUnsafeChange(false);
     const uint32_t stubLength = readStub(stubPath, installDir, runFile);
-    // Every offset of the program's directory counts from its start in 32 bits.
-    if (stubLength + GetLength() > 0xFFFFFFFFull)
-        throw CZipException("Archive too large for a self-extracting program " + path_);
     if (os::isSameFile(exePath, path_))
         throw CZipException("A self-extracting program cannot replace its own archive " + exePath);
     {
@@ -182,7 +179,8 @@ void CZipFile::appendArchive(ExeTarget& target)
 }
 
 // With the stub length recorded, the directory is read at its old offsets
-// moved by the stub, and written again with the offsets the program keeps.
+// moved by the stub, and written again with the offsets the program keeps:
+// counted from its start, whatever data was in front of the archive.
 void CZipFile::reopenAsExe(const CString& exePath, uint32_t stubLength)
 {
     close();
@@ -191,6 +189,7 @@ void CZipFile::reopenAsExe(const CString& exePath, uint32_t stubLength)
     if (parseCentralDir()) {
         centralDir_.RemoveFromDisk();
         exeOffset_ = 0;
+        centralDir_.dropPrefix();
         centralDir_.write();
     }
     exeOffset_ = 0;
@@ -222,7 +221,7 @@ bool CZipFile::getExeOffsets(uint32_t& installDirOffset, uint32_t& runFileOffset
 uint64_t CZipFile::archiveStart()
 {
     const std::vector<CZipFileHeader*> headers = headersInFileOrder();
-    return headers.empty() ? uint64_t{exeOffset_} + centralDir_.endRecord().offset : headers.front()->localHeaderOffset;
+    return headers.empty() ? centralDir_.directoryPosition() : headers.front()->localHeaderOffset;
 }
 
 bool CZipFile::getExeParams(CString& installDir, CString& runFile)

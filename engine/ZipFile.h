@@ -56,11 +56,14 @@ public:
     uint64_t GetLength() const;
     void setEndOfFile();
 
-    // Listing
+    // Listing. The 32-bit sizes say 0xFFFFFFFF for 4 GiB or more; the 64-bit
+    // ones always tell the true size.
     long getFileCount() const;
     const CZipFileHeader* getFileHeader(long index) const;
     uint32_t getCompressedSize(int index) const;
     uint32_t getUncompressedSize(int index) const;
+    uint64_t getCompressedSize64(int index) const;
+    uint64_t getUncompressedSize64(int index) const;
     uint32_t getCRC(int index) const;
     CString getFileName(int index) const;
     CString getPath(int index) const;
@@ -104,6 +107,7 @@ private:
     uint32_t writeHere(const char* buffer, uint32_t count);
     bool readExactly(char* buffer, uint32_t count);
     int64_t myGetFileSize() const;
+    uint64_t recordBase() const { return centralDir_.recordBase(); }
     static void CheckForError(int zlibResult);
     void EmptyPtrList();
     CZipCentralDir& getCentralDir() { return centralDir_; }
@@ -133,7 +137,7 @@ private:
     CString currentName() const;
 
     // Adding
-    void refuseOversizedFiles(const std::vector<CString>& files, bool keepFolderNames);
+    void refuseOversizedSpan(const std::vector<CString>& files, bool keepFolderNames);
     void removeReplacedEntries(const std::vector<CString>& files, bool keepFolderNames);
     void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level);
     void addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level);
@@ -143,11 +147,12 @@ private:
     void compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
                        os::FileHandle target);
     void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);
-    void writeCompressed(uint32_t count, os::FileHandle target);
+    void writeCompressed(uint32_t count, os::FileHandle target, CZipFileHeader& header);
     void writeEntryData(uint32_t count, os::FileHandle target);
     void finishEntryInPlace(CZipFileHeader& header);
     void finishSpannedEntry(CZipFileHeader& header, os::FileHandle temporary);
-    void copyFromTemporary(os::FileHandle temporary, uint32_t size);
+    void copyFromTemporary(os::FileHandle temporary, uint64_t size);
+    void refuseSizesPastReservation(const CZipFileHeader& header, const CString& path) const;
     void writeDescriptor(const CZipFileHeader* header);
     void restoreDirectory(int64_t end);
     void throwIfWriteFailed();
@@ -155,13 +160,13 @@ private:
 
     // Removing
     void removeSingleFile(long index);
-    bool MovePackedFiles(uint32_t start, uint32_t end, uint32_t shift);
+    bool MovePackedFiles(uint64_t start, uint64_t end, uint64_t shift);
     bool isSpannedSet() const;
     bool canRemoveEntries() const;
     std::vector<CZipFileHeader*> headersInFileOrder();
     void refuseUnsafeChange(bool everyEntry);
     uint64_t storedSizeOf(const CZipFileHeader& header);
-    void keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint32_t>& sizes,
+    void keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint64_t>& sizes,
                            size_t moved);
 
     // Self-extracting programs
@@ -189,8 +194,8 @@ private:
     bool CryptCheck();
 
     z_stream stream_{};
-    uint32_t uncompressedLeft_ = 0;
-    uint32_t compressedLeft_ = 0;
+    uint64_t uncompressedLeft_ = 0;
+    uint64_t compressedLeft_ = 0;
     uint32_t runningCrc_ = 0;
     CZipBuffer readBuffer_;
     bool entryOpen_ = false;

@@ -2,7 +2,11 @@
 
 #include "NameParts.h"
 #include "ZipBytes.h"
+#include "ZipExtra.h"
 #include "ZipFile.h"
+#include "ZipRecordReader.h"
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <vector>
@@ -10,6 +14,32 @@
 using namespace zipbytes;
 
 namespace {
+// A local ZIP64 block: tag, length, both sizes.
+constexpr size_t kLargeLocalBlockSize = 4 + 16;
+
+// Collects the values that do not fit their 32-bit fields, in the order the
+// ZIP64 block holds them; each such field then holds all ones.
+struct LargeValues {
+    uint32_t field(uint64_t value, bool always)
+    {
+        if (value < kZip64Marker32 && !always)
+            return static_cast<uint32_t>(value);
+        char bytes[8];
+        put64(bytes, value);
+        data.append(bytes, sizeof bytes);
+        return kZip64Marker32;
+    }
+
+    void disk(uint32_t number)
+    {
+        char bytes[4];
+        put32(bytes, number);
+        data.append(bytes, sizeof bytes);
+    }
+
+    CString data;
+};
+
 CString windowsForm(CString name)
 {
     std::replace(name.begin(), name.end(), '/', '\\');
@@ -26,23 +56,26 @@ CZipFileHeader::CZipFileHeader(CZipFile* owner) : owner_(owner) {}
 
 // Names and comments are kept as the bytes they are, zero bytes included,
 // so that a rewritten directory still matches the local headers.
-void CZipFileHeader::readVariablePart(CString& target, uint16_t length, bool lastError, const char* message)
+void CZipFileHeader::readVariablePart(CZipRecordReader& records, CString& target, uint16_t length, bool lastError,
+                                      const char* message)
 {
-    target.assign(length, '\0');
+    target.clear();
     if (length == 0)
         return;
-    if (!owner_->readExactly(&target[0], length)) {
+    const char* bytes = records.next(length);
+    if (!bytes) {
         if (lastError)
             throw CZipLastErrorException(message + owner_->getPath());
         throw CZipException(message + owner_->getPath());
     }
+    target.assign(bytes, length);
 }
 
-bool CZipFileHeader::read(CZipFile* file)
+bool CZipFileHeader::read(CZipFile* file, CZipRecordReader& records)
 {
     owner_ = file;
-    char record[kCentralRecordSize];
-    if (!owner_->readExactly(record, sizeof record))
+    const char* record = records.next(kCentralRecordSize);
+    if (!record)
         throw CZipLastErrorException("Bad zip file " + owner_->getPath());
     signature = get32(record);
     versionMadeBy = get16(record + 4);
@@ -60,77 +93,217 @@ bool CZipFileHeader::read(CZipFile* file)
     firstDisk = get16(record + 34);
     internalAttributes = get16(record + 36);
     externalAttributes = get32(record + 38);
-    localHeaderOffset = get32(record + 42) + owner_->getExeOffset();
+    localHeaderOffset = get32(record + 42);
     if (signature != kCentralSignature)
         throw CZipException("Corrupt zip file " + owner_->getPath());
-    readVariablePart(name, nameLength, true, "Currupt zip file ");
-    readVariablePart(extraField, extraLength, true, "Corrupt zip file ");
-    readVariablePart(comment, commentLength, false, "Bad zip file");
+    readVariablePart(records, recordName, nameLength, true, "Currupt zip file ");
+    readVariablePart(records, extraField, extraLength, true, "Corrupt zip file ");
+    readVariablePart(records, comment, commentLength, false, "Bad zip file");
+    readLargeValues();
+    localHeaderOffset += owner_->recordBase();
+    decodeName();
     return true;
+}
+
+// Fields of all ones continue in the ZIP64 block, in this order; a block too
+// short for them leaves them as they are.
+void CZipFileHeader::readLargeValues()
+{
+    CString block;
+    if (!zipextra::find(extraField, zipextra::kZip64, block))
+        return;
+    size_t at = 0;
+    for (uint64_t* field : {&uncompressedSize, &compressedSize, &localHeaderOffset}) {
+        if (*field != kZip64Marker32)
+            continue;
+        if (at + 8 > block.size())
+            return;
+        *field = get64(block.data() + at);
+        at += 8;
+    }
+    if (firstDisk == kZip64Marker16 && at + 4 <= block.size())
+        firstDisk = static_cast<uint16_t>(std::min<uint32_t>(get32(block.data() + at), kZip64Marker16));
+}
+
+// Bit 11 says the name is UTF-8; without it, a Unicode path block whose
+// checksum matches the name gives its UTF-8 form. Any other name is taken as
+// the system's own bytes, as it always was.
+void CZipFileHeader::decodeName()
+{
+    CString utf8;
+    if (flags & kFlagUtf8)
+        utf8 = recordName;
+    else if (!unicodePathName(utf8)) {
+        name = recordName;
+        nameFitsSystem = true;
+        return;
+    }
+    nameFitsSystem = os::nameFromUtf8(utf8, name);
+}
+
+// Version 1, the CRC-32 of the name it stands for, then the name in UTF-8.
+// A checksum that does not match means the name was changed by a tool that
+// knew nothing of the block.
+bool CZipFileHeader::unicodePathName(CString& utf8) const
+{
+    constexpr size_t kHeadSize = 5;
+    CString block;
+    if (!zipextra::find(extraField, zipextra::kUnicodePath, block) || block.size() < kHeadSize || block[0] != 1)
+        return false;
+    const uInt length = static_cast<uInt>(recordName.size());
+    if (get32(block.data() + 1) != ::crc32(0L, reinterpret_cast<const Bytef*>(recordName.data()), length))
+        return false;
+    utf8 = block.substr(kHeadSize);
+    return true;
+}
+
+// A name that is more than plain ASCII is stored in UTF-8 and says so, so
+// that every system reads it alike; the Unicode path block says it again
+// for readers that only take the flag from archives made on Unix.
+void CZipFileHeader::setName(const CString& systemName)
+{
+    name = recordName = systemName;
+    CString utf8;
+    const bool ascii = std::all_of(systemName.begin(), systemName.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii && os::nameToUtf8(systemName, utf8)) {
+        recordName = utf8;
+        flags |= kFlagUtf8;
+        const uInt length = static_cast<uInt>(utf8.size());
+        char head[5] = {1};
+        put32(head + 1, ::crc32(0L, reinterpret_cast<const Bytef*>(utf8.data()), length));
+        extraField = zipextra::replace(extraField, zipextra::kUnicodePath, CString(head, sizeof head) + utf8);
+    }
+    nameLength = static_cast<uint16_t>(recordName.size());
+}
+
+void CZipFileHeader::reserveLargeSizes(bool reserve)
+{
+    largeLocalSizes_ = reserve;
+    if (reserve)
+        versionNeeded = versionMadeBy = kZip64Version;
+}
+
+bool CZipFileHeader::hasLargeSizes() const
+{
+    return largeLocalSizes_;
+}
+
+struct CZipFileHeader::CentralValues {
+    uint32_t uncompressed;
+    uint32_t compressed;
+    uint32_t offset;
+    uint16_t versionNeeded;
+    CString extra;
+};
+
+// Only what does not fit its field goes into the ZIP64 block: an entry
+// within the classic limits is written exactly as it was read.
+CZipFileHeader::CentralValues CZipFileHeader::centralValues() const
+{
+    LargeValues large;
+    CentralValues values;
+    values.uncompressed = large.field(uncompressedSize, false);
+    values.compressed = large.field(compressedSize, false);
+    values.offset = large.field(localHeaderOffset - owner_->recordBase(), false);
+    if (firstDisk == kZip64Marker16)
+        large.disk(firstDisk);
+    values.versionNeeded = large.data.empty() ? versionNeeded : std::max(versionNeeded, kZip64Version);
+    values.extra = large.data.empty() ? extraField : zipextra::replace(extraField, zipextra::kZip64, large.data);
+    return values;
 }
 
 uint32_t CZipFileHeader::write()
 {
-    const uint32_t size = kCentralRecordSize + static_cast<uint32_t>(name.size() + extraField.size() + comment.size());
+    const CentralValues values = centralValues();
+    const uint32_t size =
+        kCentralRecordSize + static_cast<uint32_t>(recordName.size() + values.extra.size() + comment.size());
     std::vector<char> record(size);
     char* p = record.data();
     put32(p, kCentralSignature);
     put16(p + 4, versionMadeBy);
-    putSharedFields(p + 6);
-    put16(p + 30, static_cast<uint16_t>(extraField.size()));
+    putSharedFields(p + 6, values.versionNeeded, values.compressed, values.uncompressed);
+    put16(p + 30, static_cast<uint16_t>(values.extra.size()));
     put16(p + 32, static_cast<uint16_t>(comment.size()));
     put16(p + 34, firstDisk);
     put16(p + 36, internalAttributes);
     put32(p + 38, externalAttributes);
-    put32(p + 42, localHeaderOffset);
-    std::copy(name.begin(), name.end(), p + kCentralRecordSize);
-    std::copy(extraField.begin(), extraField.end(), p + kCentralRecordSize + name.size());
-    std::copy(comment.begin(), comment.end(), p + kCentralRecordSize + name.size() + extraField.size());
-    owner_->write(p, size, true);
+    put32(p + 42, values.offset);
+    p = std::copy(recordName.begin(), recordName.end(), p + kCentralRecordSize);
+    p = std::copy(values.extra.begin(), values.extra.end(), p);
+    std::copy(comment.begin(), comment.end(), p);
+    owner_->write(record.data(), size, true);
     return size;
 }
 
 // The run of fields from "version needed" to the name length is laid out
 // alike in the central and the local record.
-void CZipFileHeader::putSharedFields(char* p) const
+void CZipFileHeader::putSharedFields(char* p, uint16_t version, uint32_t compressed, uint32_t uncompressed) const
 {
-    put16(p, versionNeeded);
+    put16(p, version);
     put16(p + 2, flags);
     put16(p + 4, method);
     put16(p + 6, modificationTime);
     put16(p + 8, modificationDate);
     put32(p + 10, crc32);
-    put32(p + 14, compressedSize);
-    put32(p + 18, uncompressedSize);
-    put16(p + 22, static_cast<uint16_t>(name.size()));
+    put32(p + 14, compressed);
+    put32(p + 18, uncompressed);
+    put16(p + 22, static_cast<uint16_t>(recordName.size()));
 }
 
+// The local header of a new entry is written twice, before and after its
+// data; room for 64-bit sizes is there both times or neither. It carries
+// the same extra field as the directory, less or plus the sizes.
 uint32_t CZipFileHeader::writeLocalFileHeader()
 {
-    std::vector<char> record(kLocalRecordSize + name.size());
+    LargeValues large;
+    const uint32_t uncompressed = large.field(uncompressedSize, largeLocalSizes_);
+    const uint32_t compressed = large.field(compressedSize, largeLocalSizes_);
+    const CString extra =
+        large.data.empty() ? extraField : zipextra::replace(extraField, zipextra::kZip64, large.data);
+    std::vector<char> record(kLocalRecordSize + recordName.size() + extra.size());
     char* p = record.data();
     put32(p, kLocalSignature);
-    putSharedFields(p + 4);
-    put16(p + 28, 0);
-    std::copy(name.begin(), name.end(), p + kLocalRecordSize);
-    owner_->seekg(localHeaderOffset, CZipFile::begin);
-    return owner_->write(p, static_cast<uint32_t>(record.size()), true);
+    putSharedFields(p + 4, versionNeeded, compressed, uncompressed);
+    put16(p + 28, static_cast<uint16_t>(extra.size()));
+    std::copy(extra.begin(), extra.end(), std::copy(recordName.begin(), recordName.end(), p + kLocalRecordSize));
+    owner_->seekg(static_cast<int64_t>(localHeaderOffset), CZipFile::begin);
+    return owner_->write(record.data(), static_cast<uint32_t>(record.size()), true);
 }
 
+// Leaves the file at the entry's data.
 bool CZipFileHeader::readLocal(uint16_t& localExtraLength) const
 {
     char record[kLocalRecordSize];
     if (!owner_->readExactly(record, sizeof record))
         throw CZipException("Bad zip file" + owner_->getPath());
-    const uint16_t localFlags = get16(record + 6);
-    const uint16_t localMethod = get16(record + 8);
-    if (get32(record) != kLocalSignature || localFlags != flags || localMethod != method
-        || (method != 0 && method != 8) || get16(record + 26) != nameLength
-        || (!IsDataDescr() && !CheckCrcAndSizes(record + 14)))
-        return false;
     localExtraLength = get16(record + 28);
+    if (get32(record) != kLocalSignature || get16(record + 6) != flags || get16(record + 8) != method
+        || (method != 0 && method != 8) || get16(record + 26) != nameLength)
+        return false;
     owner_->seekg(nameLength, CZipFile::current);
-    return true;
+    CString localExtra(localExtraLength, '\0');
+    if (localExtraLength && !owner_->readExactly(&localExtra[0], localExtraLength))
+        throw CZipException("Bad zip file" + owner_->getPath());
+    return IsDataDescr() || localMatches(record, localExtra);
+}
+
+// Sizes of all ones continue in the local ZIP64 block, which holds both of
+// them; a block with only one holds whichever is all ones.
+bool CZipFileHeader::localMatches(const char* record, const CString& localExtra) const
+{
+    uint64_t compressed = get32(record + 18);
+    uint64_t uncompressed = get32(record + 22);
+    if (compressed != kZip64Marker32 && uncompressed != kZip64Marker32)
+        return CheckCrcAndSizes(record + 14);
+    CString block;
+    zipextra::find(localExtra, zipextra::kZip64, block);
+    const bool both = block.size() >= 16;
+    if (uncompressed == kZip64Marker32 && block.size() >= 8)
+        uncompressed = get64(block.data());
+    if (compressed == kZip64Marker32 && block.size() >= (both ? 16u : 8u))
+        compressed = get64(block.data() + (both ? 8 : 0));
+    return get32(record + 14) == crc32 && compressed == compressedSize && uncompressed == uncompressedSize;
 }
 
 bool CZipFileHeader::CheckCrcAndSizes(const char* values) const
@@ -157,8 +330,10 @@ void CZipFileHeader::SetTime(const CString& path)
 uint32_t CZipFileHeader::GetSize(bool local) const
 {
     if (local)
-        return kLocalRecordSize + static_cast<uint32_t>(name.size() + extraField.size());
-    return kCentralRecordSize + static_cast<uint32_t>(nameLength + extraField.size() + comment.size());
+        return kLocalRecordSize
+               + static_cast<uint32_t>(recordName.size() + extraField.size()
+                                       + (largeLocalSizes_ ? kLargeLocalBlockSize : 0));
+    return kCentralRecordSize + static_cast<uint32_t>(nameLength + centralValues().extra.size() + comment.size());
 }
 
 // What is shown, and what extraction makes of a name, stops at a zero byte.

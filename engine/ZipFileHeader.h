@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class CZipFile;
+class CZipRecordReader;
 
 // One entry as the directory holds it: the fields of its central record, and
 // the code that reads and writes its central and local records.
@@ -11,17 +12,24 @@ class CZipFileHeader {
 public:
     static constexpr uint16_t kFlagEncrypted = 0x0001;
     static constexpr uint16_t kFlagDataDescriptor = 0x0008;
+    static constexpr uint16_t kFlagUtf8 = 0x0800;
 
     explicit CZipFileHeader(CZipFile* owner = nullptr);
     CZipFileHeader(const CZipFileHeader&) = delete;
     CZipFileHeader& operator=(const CZipFileHeader&) = delete;
 
-    bool read(CZipFile* file);
+    bool read(CZipFile* file, CZipRecordReader& records);
     uint32_t write();
     uint32_t writeLocalFileHeader();
     bool readLocal(uint16_t& extraLength) const;
     bool CheckCrcAndSizes(const char* values) const;
     void SetTime(const CString& path);
+    // A new entry's name as this system spells it.
+    void setName(const CString& systemName);
+    // Before the first local header of a new entry is written: whether its
+    // sizes may reach 4 GiB, and so need room in the local header.
+    void reserveLargeSizes(bool reserve);
+    bool hasLargeSizes() const;
 
     uint32_t GetSize(bool local) const;
     uint32_t getCRC() const { return crc32; }
@@ -40,22 +48,38 @@ public:
     uint16_t modificationTime = 0;
     uint16_t modificationDate = 0;
     uint32_t crc32 = 0;
-    uint32_t compressedSize = 0;
-    uint32_t uncompressedSize = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
     uint16_t nameLength = 0;
     uint16_t extraLength = 0;
     uint16_t commentLength = 0;
     uint16_t firstDisk = 0;
     uint16_t internalAttributes = 0;
     uint32_t externalAttributes = 0;
-    uint32_t localHeaderOffset = 0;
+    uint64_t localHeaderOffset = 0;
+    // The name as this system spells it: the ANSI code page on Windows, the
+    // file system's bytes elsewhere. Every lookup and every path uses it.
     CString name;
+    // The bytes of the records' name field, written back as they were read.
+    CString recordName;
+    // False when the system's code page cannot hold the name: such an entry
+    // is listed, but never extracted under a name it does not have.
+    bool nameFitsSystem = true;
     CString extraField;
     CString comment;
 
 private:
-    void putSharedFields(char* p) const;
-    void readVariablePart(CString& target, uint16_t length, bool lastError, const char* message);
+    struct CentralValues;
+
+    CentralValues centralValues() const;
+    void putSharedFields(char* p, uint16_t version, uint32_t compressed, uint32_t uncompressed) const;
+    void readVariablePart(CZipRecordReader& records, CString& target, uint16_t length, bool lastError,
+                          const char* message);
+    void readLargeValues();
+    void decodeName();
+    bool unicodePathName(CString& utf8) const;
+    bool localMatches(const char* record, const CString& localExtra) const;
 
     CZipFile* owner_;
+    bool largeLocalSizes_ = false;
 };

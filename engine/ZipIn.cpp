@@ -26,13 +26,30 @@ const CZipFileHeader* CZipFile::getFileHeader(long index) const
     return centralDir_.getFileHeader(index);
 }
 
+namespace {
+uint32_t saturated(uint64_t size)
+{
+    return static_cast<uint32_t>(std::min<uint64_t>(size, UINT32_MAX));
+}
+}
+
 uint32_t CZipFile::getCompressedSize(int index) const
+{
+    return saturated(getCompressedSize64(index));
+}
+
+uint32_t CZipFile::getUncompressedSize(int index) const
+{
+    return saturated(getUncompressedSize64(index));
+}
+
+uint64_t CZipFile::getCompressedSize64(int index) const
 {
     FORWARD_TO_READERS(getCompressedSize(index));
     return getFileHeader(index)->compressedSize;
 }
 
-uint32_t CZipFile::getUncompressedSize(int index) const
+uint64_t CZipFile::getUncompressedSize64(int index) const
 {
     FORWARD_TO_READERS(getUncompressedSize(index));
     return getFileHeader(index)->uncompressedSize;
@@ -87,25 +104,27 @@ void CZipCentralDir::openFile(int index)
         throw CZipException("Unable to open file " + current_->name);
     const CString message = "Corrupt zip file found when trying to read local header : " + current_->name;
     try {
-        owner_->seekg(current_->localHeaderOffset, CZipFile::begin);
+        owner_->seekg(static_cast<int64_t>(current_->localHeaderOffset), CZipFile::begin);
     } catch (const CZipException&) {
         throw CZipLastErrorException(message);
     }
     uint16_t extraLength = 0;
     if (!current_->readLocal(extraLength))
         throw CZipException(message);
-    if (extraLength)
-        owner_->seekg(extraLength, CZipFile::current);
 }
 
 bool CZipFile::openFile(int index)
 {
     FORWARD_TO_READERS(openFile(index));
     endInflate();
+    // Whatever is made of an entry is named after it; a name the system
+    // cannot spell would come out as some other name.
+    if (!getFileHeader(index)->nameFitsSystem)
+        throw CZipException("The system's code page cannot hold the name of " + getFileHeader(index)->name);
     centralDir_.openFile(index);
     const CZipFileHeader* header = getCurrentOpenFile();
     callback_->setStatusText("Extracting file " + header->getFileName());
-    uint32_t dataSize = header->compressedSize;
+    uint64_t dataSize = header->compressedSize;
     if (header->IsEncrypted()) {
         if (dataSize < zipbytes::kEncryptionHeaderSize)
             throw CZipException("Encryption problem " + header->getFileName());
@@ -137,7 +156,7 @@ uint32_t CZipFile::readFile(void* buffer, uint32_t size)
         throw CZipException("You must open file before extracting");
     const bool stored = getCurrentOpenFile()->method == 0;
     stream_.next_out = static_cast<Bytef*>(buffer);
-    stream_.avail_out = std::min(size, uncompressedLeft_);
+    stream_.avail_out = static_cast<uInt>(std::min<uint64_t>(size, uncompressedLeft_));
     const uLong totalBefore = stream_.total_out;
     // An empty entry may still carry a deflate stream that must be consumed;
     // a stored one has nothing to consume, whatever its compressed size says.
@@ -164,7 +183,7 @@ bool CZipFile::refillInput()
 {
     if (compressedLeft_ == 0)
         return false;
-    const uint32_t chunk = std::min(compressedLeft_, readBuffer_.size());
+    const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(compressedLeft_, readBuffer_.size()));
     const uint32_t got = read(readBuffer_, chunk, true);
     if (fail())
         throw CZipLastErrorException("Corrupt zip file found when exstacting " + currentName());

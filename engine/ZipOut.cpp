@@ -32,14 +32,26 @@ bool isAddable(const CString& path, const CString& archivePath)
     return (os::fileAttributes(path) & os::kAttrDirectory) == 0 && !os::isSameFile(path, archivePath);
 }
 
-// The most an entry can take in the archive: deflate's worst case for the
-// data, the encryption header, a descriptor and both records with the name.
+// The most an entry's data can take: deflate's worst case and the
+// encryption header.
+uint64_t dataBound(uint64_t size)
+{
+    return size + (size >> 12) + (size >> 14) + (size >> 25) + 13 + zipbytes::kEncryptionHeaderSize;
+}
+
+// The most an entry can take in the archive: its data, a descriptor and both
+// records with the name.
 uint64_t entryBound(uint64_t size, size_t nameLength)
 {
     using namespace zipbytes;
-    const uint64_t deflated = size + (size >> 12) + (size >> 14) + (size >> 25) + 13;
-    return deflated + kEncryptionHeaderSize + kDescriptorSize + kLocalRecordSize + kCentralRecordSize
-           + 2 * nameLength;
+    return dataBound(size) + kDescriptorSize + kLocalRecordSize + kCentralRecordSize + 2 * nameLength;
+}
+
+// Whether a file of this size may give an entry of 4 GiB or more, whose
+// local header must then have room for 64-bit sizes from the start.
+bool mayReachZip64(int64_t size)
+{
+    return size >= 0 && dataBound(static_cast<uint64_t>(size)) >= zipbytes::kZip64Marker32;
 }
 
 // A file the adding works from, closed however the adding ends.
@@ -66,7 +78,8 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
     if (isReadOnly() || !isDirectoryOnCurrentDisk())
         return false;
     refuseUnsafeChange(false);
-    refuseOversizedFiles(files, keepFolderNames);
+    if (spanningMode_)
+        refuseOversizedSpan(files, keepFolderNames);
     if (replaceExisting && !isRemovableDrive(path_))
         removeReplacedEntries(files, keepFolderNames);
     endInflate();
@@ -85,9 +98,9 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
     return true;
 }
 
-// Checked before anything is written: the records hold 32-bit sizes and
-// offsets and 16-bit counts, and an archive past those limits is unreadable.
-void CZipFile::refuseOversizedFiles(const std::vector<CString>& files, bool keepFolderNames)
+// Checked before anything is written: a spanned set keeps to 32-bit sizes
+// and offsets and 16-bit counts, as the disks and tools that read it expect.
+void CZipFile::refuseOversizedSpan(const std::vector<CString>& files, bool keepFolderNames)
 {
     uint64_t total = myGetFileSize();
     size_t entries = static_cast<size_t>(centralDir_.getHeaderCount());
@@ -197,7 +210,8 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
     if (centralDir_.getHeaderCount() == 0 && spanningMode_)
         writeDescriptor(nullptr);
     CZipFileHeader& header = *centralDir_.addNewFileHeader(name);
-    header.localHeaderOffset = static_cast<uint32_t>(myGetFileSize());
+    header.localHeaderOffset = static_cast<uint64_t>(myGetFileSize());
+    header.reserveLargeSizes(!spanningMode_ && mayReachZip64(os::fileSizeAtPath(path)));
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.method = Z_DEFLATED;
     header.SetTime(path);
@@ -220,12 +234,24 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
         ScopedFile temporary(os::openFile(folder, os::OpenMode::TempDeleteOnClose),
                              "Couldn't open temporary file " + folder);
         compressEntry(source.handle(), path, header, encrypt, temporary.handle());
+        refuseSizesPastReservation(header, path);
         finishSpannedEntry(header, temporary.handle());
     } else {
         compressEntry(source.handle(), path, header, encrypt, os::kInvalidFile);
+        refuseSizesPastReservation(header, path);
         finishEntryInPlace(header);
     }
     return true;
+}
+
+// A file that grew past 4 GiB while it was read finds no room for its sizes
+// in the local header already written.
+void CZipFile::refuseSizesPastReservation(const CZipFileHeader& header, const CString& path) const
+{
+    const bool large = header.compressedSize >= zipbytes::kZip64Marker32
+                       || header.uncompressedSize >= zipbytes::kZip64Marker32;
+    if (large && !header.hasLargeSizes())
+        throw CZipException("File too large for a zip archive " + path);
 }
 
 void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
@@ -237,7 +263,6 @@ void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFil
     }
     deflateSource(source, path, header, target);
     deflateEnd(&stream_);
-    header.compressedSize += static_cast<uint32_t>(stream_.total_out);
 }
 
 void CZipFile::finishEntryInPlace(CZipFileHeader& header)
@@ -245,7 +270,7 @@ void CZipFile::finishEntryInPlace(CZipFileHeader& header)
     header.writeLocalFileHeader();
     throwIfWriteFailed();
     flush();
-    seekg(header.compressedSize, current);
+    seekg(static_cast<int64_t>(header.compressedSize), current);
     // Readers that see flag bit 3 expect the descriptor behind the data and
     // count it as part of the entry; without it they take the next entry for
     // an overlap.
@@ -259,7 +284,7 @@ void CZipFile::finishEntryInPlace(CZipFileHeader& header)
 void CZipFile::finishSpannedEntry(CZipFileHeader& header, os::FileHandle temporary)
 {
     makeRoomOnDisk(header.GetSize(true));
-    header.localHeaderOffset = static_cast<uint32_t>(myGetFileSize());
+    header.localHeaderOffset = static_cast<uint64_t>(myGetFileSize());
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.writeLocalFileHeader();
     throwIfWriteFailed();
@@ -268,12 +293,12 @@ void CZipFile::finishSpannedEntry(CZipFileHeader& header, os::FileHandle tempora
     writeDescriptor(&header);
 }
 
-void CZipFile::copyFromTemporary(os::FileHandle temporary, uint32_t size)
+void CZipFile::copyFromTemporary(os::FileHandle temporary, uint64_t size)
 {
     if (!os::seekFile(temporary, 0, os::Origin::Begin))
         throw CZipLastErrorException("Failed to write data to file " + path_);
     while (size > 0) {
-        const uint32_t chunk = std::min(size, inputBuffer_.size());
+        const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(size, inputBuffer_.size()));
         uint32_t got = 0;
         if (!os::readFile(temporary, inputBuffer_, chunk, got) || got < chunk)
             throw CZipLastErrorException("Failed to read data for file " + path_);
@@ -284,17 +309,26 @@ void CZipFile::copyFromTemporary(os::FileHandle temporary, uint32_t size)
 }
 
 // Without a header this is the span marker that opens a spanned set: the
-// descriptor's signature alone.
+// descriptor's signature alone. An entry whose local header has 64-bit
+// sizes has them in its descriptor too.
 void CZipFile::writeDescriptor(const CZipFileHeader* header)
 {
-    char record[zipbytes::kDescriptorSize];
-    zipbytes::put32(record, zipbytes::kDescriptorSignature);
-    if (header) {
-        zipbytes::put32(record + 4, header->crc32);
-        zipbytes::put32(record + 8, header->compressedSize);
-        zipbytes::put32(record + 12, header->uncompressedSize);
+    using namespace zipbytes;
+    char record[kZip64DescriptorSize];
+    put32(record, kDescriptorSignature);
+    uint32_t size = 4;
+    if (header && header->hasLargeSizes()) {
+        put32(record + 4, header->crc32);
+        put64(record + 8, header->compressedSize);
+        put64(record + 16, header->uncompressedSize);
+        size = kZip64DescriptorSize;
+    } else if (header) {
+        put32(record + 4, header->crc32);
+        put32(record + 8, static_cast<uint32_t>(header->compressedSize));
+        put32(record + 12, static_cast<uint32_t>(header->uncompressedSize));
+        size = kDescriptorSize;
     }
-    write(record, header ? zipbytes::kDescriptorSize : 4, true);
+    write(record, size, true);
     throwIfWriteFailed();
 }
 
@@ -315,25 +349,28 @@ void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFil
         stream_.avail_in = got;
         while (stream_.avail_in > 0 && result == Z_OK) {
             if (stream_.avail_out == 0)
-                writeCompressed(outputBuffer_.size(), target);
+                writeCompressed(outputBuffer_.size(), target, header);
             result = deflate(&stream_, Z_NO_FLUSH);
             CheckForError(result);
         }
     } while (got == inputBuffer_.size());
     while (result == Z_OK) {
         if (stream_.avail_out == 0)
-            writeCompressed(outputBuffer_.size(), target);
+            writeCompressed(outputBuffer_.size(), target, header);
         result = deflate(&stream_, Z_FINISH);
         if (result != Z_STREAM_END)
             CheckForError(result);
     }
-    writeCompressed(outputBuffer_.size() - stream_.avail_out, target);
+    writeCompressed(outputBuffer_.size() - stream_.avail_out, target, header);
 }
 
-void CZipFile::writeCompressed(uint32_t count, os::FileHandle target)
+// The compressed size is counted here: zlib's own total has only 32 bits on
+// some systems.
+void CZipFile::writeCompressed(uint32_t count, os::FileHandle target, CZipFileHeader& header)
 {
     CryptEncodeBuffer(outputBuffer_, count);
     writeEntryData(count, target);
+    header.compressedSize += count;
     stream_.next_out = reinterpret_cast<Bytef*>(static_cast<char*>(outputBuffer_));
     stream_.avail_out = outputBuffer_.size();
 }

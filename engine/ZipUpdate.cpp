@@ -7,7 +7,7 @@
 #include <algorithm>
 
 namespace {
-constexpr uint32_t kToEndOfFile = 0xFFFFFFFF;
+constexpr uint64_t kToEndOfFile = UINT64_MAX;
 
 // Removal only works on one-file archives, where disk numbers mean nothing
 // and only the position in the file counts.
@@ -47,7 +47,7 @@ void CZipFile::refuseUnsafeChange(bool everyEntry)
 {
     if (!centralDir_.isLoaded() || isSpannedSet())
         return;
-    const uint64_t directoryStart = uint64_t{exeOffset_} + centralDir_.endRecord().offset;
+    const uint64_t directoryStart = centralDir_.directoryPosition();
     bool sound = true;
     const std::vector<CZipFileHeader*> headers = headersInFileOrder();
     for (size_t i = everyEntry || headers.empty() ? 0 : headers.size() - 1; sound && i < headers.size(); ++i) {
@@ -63,9 +63,9 @@ void CZipFile::refuseUnsafeChange(bool everyEntry)
 uint64_t CZipFile::storedSizeOf(const CZipFileHeader& header)
 {
     char record[zipbytes::kLocalRecordSize];
-    const bool inFile = header.localHeaderOffset + int64_t{zipbytes::kLocalRecordSize} <= myGetFileSize();
+    const bool inFile = header.localHeaderOffset + zipbytes::kLocalRecordSize <= static_cast<uint64_t>(myGetFileSize());
     if (inFile)
-        seekg(header.localHeaderOffset, begin);
+        seekg(static_cast<int64_t>(header.localHeaderOffset), begin);
     if (!inFile || !readExactly(record, sizeof record) || zipbytes::get32(record) != zipbytes::kLocalSignature)
         return uint64_t{header.GetSize(true)} + header.compressedSize;
     return uint64_t{zipbytes::kLocalRecordSize} + zipbytes::get16(record + 26) + zipbytes::get16(record + 28)
@@ -89,17 +89,16 @@ void CZipFile::removeSomeFiles(std::vector<CZipFileHeader*>& headers)
     std::sort(headers.begin(), headers.end(), beforeInFile);
     headers.erase(std::unique(headers.begin(), headers.end()), headers.end());
     refuseUnsafeChange(true);
-    // Each extent now ends before the directory, so every size and position fits 32 bits.
-    std::vector<uint32_t> sizes;
+    std::vector<uint64_t> sizes;
     for (const CZipFileHeader* header : headers)
-        sizes.push_back(static_cast<uint32_t>(storedSizeOf(*header)));
+        sizes.push_back(storedSizeOf(*header));
     centralDir_.RemoveFromDisk();
-    uint32_t shift = 0;
+    uint64_t shift = 0;
     size_t moved = 0;
     try {
         for (; moved < headers.size(); ++moved) {
             shift += sizes[moved];
-            const uint32_t next = moved + 1 < headers.size() ? headers[moved + 1]->localHeaderOffset : kToEndOfFile;
+            const uint64_t next = moved + 1 < headers.size() ? headers[moved + 1]->localHeaderOffset : kToEndOfFile;
             MovePackedFiles(headers[moved]->localHeaderOffset + sizes[moved], next, shift);
         }
     } catch (...) {
@@ -117,11 +116,11 @@ void CZipFile::removeSomeFiles(std::vector<CZipFileHeader*>& headers)
 // After a failed move: entries already moved keep their new places, the
 // entries being moved are lost, entries never reached stay where they were
 // (removed ones included), and a directory describing exactly that is written.
-void CZipFile::keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint32_t>& sizes,
+void CZipFile::keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint64_t>& sizes,
                                  size_t moved)
 {
     std::vector<CZipFileHeader*> lost;
-    uint32_t shift = 0;
+    uint64_t shift = 0;
     size_t passed = 0;
     for (CZipFileHeader* header : headersInFileOrder()) {
         if (passed < removed.size() && header == removed[passed]) {
@@ -151,21 +150,21 @@ void CZipFile::removeSingleFile(long index)
     removeSomeFiles(one);
 }
 
-bool CZipFile::MovePackedFiles(uint32_t start, uint32_t end, uint32_t shift)
+bool CZipFile::MovePackedFiles(uint64_t start, uint64_t end, uint64_t shift)
 {
     if (end == kToEndOfFile)
-        end = static_cast<uint32_t>(myGetFileSize());
+        end = static_cast<uint64_t>(myGetFileSize());
     if (end <= start)
         return true;
-    const uint32_t length = end - start;
-    const uint32_t chunk = std::min(length, readBuffer_.size());
-    uint32_t moved = 0;
+    const uint64_t length = end - start;
+    const uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(length, readBuffer_.size()));
+    uint64_t moved = 0;
     while (moved < length) {
-        seekg(start + moved, begin);
-        const uint32_t got = std::min(read(readBuffer_, chunk, false), length - moved);
+        seekg(static_cast<int64_t>(start + moved), begin);
+        const uint32_t got = static_cast<uint32_t>(std::min<uint64_t>(read(readBuffer_, chunk, false), length - moved));
         if (got == 0)
             break;
-        seekg(static_cast<int64_t>(start) + moved - shift, begin);
+        seekg(static_cast<int64_t>(start + moved - shift), begin);
         const uint32_t written = write(readBuffer_, got, false);
         if (written == 0)
             throw CZipLastErrorException("Failed to write the file");

@@ -2,6 +2,7 @@
 
 #include "AddOptions.h"
 #include "CommandLine.h"
+#include "Installation.h"
 #include "MainWindow.h"
 #include "Settings.h"
 #include "resource.h"
@@ -46,13 +47,16 @@ int runManager(HINSTANCE instance, const CString& commandLine)
     settings::mapSettingsSection(settings::kStartSection);
     const CommandLine line = parseCommandLine(commandLine);
     if (line.uninstall)
-        return 0;
+        return uninstallProduct();
     MainWindow window(instance);
     takeCommandLine(line, window);
     if (!window.create(!line.hidden))
         return 0;
+    if (shellExtensionNeedsRegistration())
+        registerShellExtension();
     ::ShowWindow(window.handle(), line.hidden ? SW_HIDE : SW_SHOW);
     ::UpdateWindow(window.handle());
+    writeShellAssociation();
     addCommandLineFiles(window);
     if (line.hidden)
         return 0;

@@ -19,9 +19,9 @@ int compareNumbers(uint64_t first, uint64_t second)
 }
 } // namespace
 
-uint64_t ratioPercent(uint32_t compressed, uint32_t uncompressed)
+uint64_t ratioPercent(uint64_t compressed, uint64_t uncompressed)
 {
-    return uint64_t{compressed} * 100 / (uncompressed == 0 ? 1 : uncompressed);
+    return compressed * 100 / (uncompressed == 0 ? 1 : uncompressed);
 }
 
 CString columnText(const EntryRecord& record, int column)

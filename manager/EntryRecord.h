@@ -6,8 +6,8 @@
 
 struct EntryRecord {
     CString name;
-    uint32_t compressedSize = 0;
-    uint32_t uncompressedSize = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
     CString attributes;
     CString path;
     uint32_t crc = 0;
@@ -27,7 +27,7 @@ enum EntryColumn {
 
 // Compressed size in percent of the uncompressed size; an empty entry
 // counts as one byte, so a stored empty entry with a 2-byte stream is 200%.
-uint64_t ratioPercent(uint32_t compressed, uint32_t uncompressed);
+uint64_t ratioPercent(uint64_t compressed, uint64_t uncompressed);
 CString columnText(const EntryRecord& record, int column);
 
 // Names, attributes and paths compare by locale ignoring case, numbers by

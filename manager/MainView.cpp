@@ -54,8 +54,8 @@ EntryRecord recordOf(const CZipFile& archive, int index)
 {
     EntryRecord record;
     record.name = archive.getFileName(index);
-    record.compressedSize = archive.getCompressedSize(index);
-    record.uncompressedSize = archive.getUncompressedSize(index);
+    record.compressedSize = archive.getCompressedSize64(index);
+    record.uncompressedSize = archive.getUncompressedSize64(index);
     record.attributes = archive.getAttributes(index);
     record.path = archive.getPath(index);
     record.crc = archive.getCRC(index);

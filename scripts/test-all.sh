@@ -82,10 +82,7 @@ if is_built win64; then
   # A wineserver left from an earlier run would carry its old (or no) display
   # into these tests; start them from a clean server under our own Xvfb.
   stop_wine
-  # Under wine a console program's output has once been seen lost while GUI
-  # tests ran beside it; a test that fails is run once more, and ctest's
-  # report still shows the first failure.
-  step "test win64" scripts/with-xvfb.sh ctest --preset win64 --repeat until-pass:2
+  step "test win64" scripts/with-xvfb.sh ctest --preset win64
 fi
 
 echo

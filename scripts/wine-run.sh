@@ -55,9 +55,11 @@ fi
 export WINEPREFIX="$prefix"
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
-# Disabling these two keeps wine from offering to download its .NET and HTML
-# runtimes: with a display that is a modal dialog nobody would ever answer.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Disabling the first two keeps wine from offering to download its .NET and
+# HTML runtimes: with a display that is a modal dialog nobody would ever
+# answer. The menu-entry maker would turn the Start-menu shortcuts that the
+# manager's first start makes into desktop entries of the machine's user.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe=d}
 
 ready_stamp="$prefix/.packrook-ready"
 

@@ -124,15 +124,20 @@ public:
         if (handle_ == INVALID_HANDLE_VALUE)
             throw CZipLastErrorException("Couldn't open file for writing out extraction " + path);
     }
+    // A file that was not finished (bad data, wrong password, full disk)
+    // must not stay behind looking installed.
     ~OutputFile()
     {
         ::FlushFileBuffers(handle_);
         ::CloseHandle(handle_);
+        if (!complete_)
+            ::DeleteFileA(path_.c_str());
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // A full disk must not leave a shortened file that looks installed.
+    void markComplete() { complete_ = true; }
+
     void write(const char* bytes, uint32_t count)
     {
         DWORD written = 0;
@@ -143,6 +148,7 @@ public:
 private:
     CString path_;
     HANDLE handle_;
+    bool complete_ = false;
 };
 }
 
@@ -212,4 +218,5 @@ void Installer::writeEntry(const CString& path)
         if (got)
             output.write(buffer_, got);
     } while (got == buffer_.size());
+    output.markComplete();
 }

@@ -55,6 +55,13 @@ extern const uint32_t kErrorDiskFull;
 // The system's own explanation of an error code; empty when it has none.
 CString errorText(uint32_t code);
 
+// Entry names between UTF-8 and the system's own spelling: the ANSI code
+// page on Windows, the file system's bytes elsewhere. False when the result
+// is not the same name: the code page lacks one of its characters (name then
+// holds a form fit only for showing), or a name has no UTF-8 form.
+bool nameFromUtf8(const CString& utf8, CString& name);
+bool nameToUtf8(const CString& name, CString& utf8);
+
 // Ordering of stored names in the directory's index: locale-aware, case-sensitive.
 int compareNames(const CString& a, const CString& b);
 

@@ -196,6 +196,58 @@ CString errorText(uint32_t code)
     return code == 0 ? CString() : CString(std::strerror(static_cast<int>(code)));
 }
 
+namespace {
+// Length of the UTF-8 sequence a lead byte starts, 0 when it starts none.
+size_t sequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return 2;
+    if (lead >= 0xE0 && lead <= 0xEF)
+        return 3;
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    return 0;
+}
+
+// Shortest forms only, no surrogates, nothing past U+10FFFF.
+bool isUtf8(const CString& text)
+{
+    for (size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const size_t length = sequenceLength(lead);
+        if (length == 0 || at + length > text.size())
+            return false;
+        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        static const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        at += length;
+    }
+    return true;
+}
+}
+
+// The file system takes names as bytes: a UTF-8 name is used as it is.
+bool nameFromUtf8(const CString& utf8, CString& name)
+{
+    name = utf8;
+    return true;
+}
+
+bool nameToUtf8(const CString& name, CString& utf8)
+{
+    utf8 = name;
+    return isUtf8(name);
+}
+
 int compareNames(const CString& a, const CString& b)
 {
     return std::strcmp(a.c_str(), b.c_str());

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <string>
 
 namespace os {
 
@@ -191,6 +192,59 @@ CString errorText(uint32_t code)
     CString result = length && text ? CString(text, length) : CString();
     ::LocalFree(text);
     return result;
+}
+
+namespace {
+bool toWide(const CString& text, UINT codePage, std::wstring& wide)
+{
+    wide.clear();
+    if (text.empty())
+        return true;
+    const int length = static_cast<int>(text.size());
+    const int count = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+    if (count <= 0)
+        return false;
+    wide.resize(static_cast<size_t>(count));
+    ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, &wide[0], count);
+    return true;
+}
+
+// usedDefault is left alone for UTF-8, which holds every character.
+CString fromWide(const std::wstring& wide, UINT codePage, BOOL* usedDefault)
+{
+    if (wide.empty())
+        return CString();
+    const int length = static_cast<int>(wide.size());
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int count = ::WideCharToMultiByte(codePage, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    CString text(static_cast<size_t>(count), '\0');
+    ::WideCharToMultiByte(codePage, flags, wide.data(), length, &text[0], count, nullptr,
+                          codePage == CP_UTF8 ? nullptr : usedDefault);
+    return text;
+}
+}
+
+// A name that is no UTF-8 after all is taken as the code page's own bytes;
+// a character the code page lacks is never replaced by a look-alike.
+bool nameFromUtf8(const CString& utf8, CString& name)
+{
+    std::wstring wide;
+    if (!toWide(utf8, CP_UTF8, wide)) {
+        name = utf8;
+        return true;
+    }
+    BOOL usedDefault = FALSE;
+    name = fromWide(wide, ::GetACP(), &usedDefault);
+    return !usedDefault;
+}
+
+bool nameToUtf8(const CString& name, CString& utf8)
+{
+    std::wstring wide;
+    if (!toWide(name, CP_ACP, wide))
+        return false;
+    utf8 = fromWide(wide, CP_UTF8, nullptr);
+    return true;
 }
 
 int compareNames(const CString& a, const CString& b)

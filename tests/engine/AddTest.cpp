@@ -157,36 +157,6 @@ TEST(Adding, ReadOnlyOrClosedArchiveRefuses)
     EXPECT_FALSE(closed.addNewFiles(files, 0, false, false));
 }
 
-TEST(Adding, FilesPastTheFormatsLimitsAreRefusedBeforeWriting)
-{
-    Fixture f;
-    ASSERT_TRUE(f.add({f.file("small.txt", "small")}));
-    const std::string before = readBytes(f.archivePath);
-    const std::string huge = f.folder + "huge.bin";
-    writeBytes(huge, "");
-    fs::resize_file(huge, 5ull << 30);
-    try {
-        f.add({f.file("other.txt", "x"), huge});
-        FAIL() << "added a 5 GiB file";
-    } catch (const CZipException& error) {
-        EXPECT_EQ(error.getMessage(), "File too large for a zip archive " + huge);
-    }
-    const std::string half = f.folder + "half.bin";
-    writeBytes(half, "");
-    fs::resize_file(half, 2500ull << 20);
-    try {
-        f.add({half, huge.substr(0, huge.size() - 8) + "half.bin"});
-        FAIL() << "grew past 4 GiB";
-    } catch (const CZipException& error) {
-        EXPECT_EQ(error.getMessage(), "File too large for a zip archive " + half);
-    }
-    fs::remove(huge);
-    fs::remove(half);
-    EXPECT_EQ(readBytes(f.archivePath), before) << "a refused add changes nothing";
-    f.reopen();
-    EXPECT_EQ(f.archive.getFileCount(), 1);
-}
-
 // A file that opens but cannot be read, or cannot be opened at all, stops the
 // batch; what was added before stays readable behind a fresh directory.
 TEST(Adding, FailureInTheMiddleLeavesAReadableArchive)

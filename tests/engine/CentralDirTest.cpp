@@ -81,13 +81,22 @@ TEST(Directory, EndRecordBeyondTheSearchWindowIsNotFound)
     EXPECT_FALSE(archive.openZipFile(write(bytes)));
 }
 
-TEST(Directory, SignatureInsideTheCommentWins)
+// A comment may hold the signature, even a whole empty end record, or be
+// followed by bytes; the record taken is the one whose comment and directory
+// fit the file.
+TEST(Directory, ASignatureInsideTheCommentIsNotTheRecord)
 {
     const std::string fakeEnd = std::string("PK\x05\x06", 4) + std::string(18, '\0');
-    ScriptedCallBack callback;
-    CZipFile archive(&callback);
-    ASSERT_TRUE(archive.openZipFile(write(buildZip({{"a.txt", "abc"}}, "note " + fakeEnd))));
-    EXPECT_EQ(archive.getFileCount(), 0);
+    for (const std::string& comment : {"note " + fakeEnd, std::string("says PK\x05\x06 here"), fakeEnd + "tail"}) {
+        for (const std::string& trailing : {std::string(), std::string("\0\0junk", 6)}) {
+            ScriptedCallBack callback;
+            CZipFile archive(&callback);
+            ASSERT_TRUE(archive.openZipFile(write(buildZip({{"a.txt", "abc"}}, comment) + trailing)));
+            ASSERT_EQ(archive.getFileCount(), 1) << comment;
+            EXPECT_EQ(readEntry(archive, 0), "abc");
+            EXPECT_EQ(archive.getGlobalComment().substr(0, comment.size()), comment);
+        }
+    }
 }
 
 TEST(Directory, CommentLengthAndTheBytesThatFollow)

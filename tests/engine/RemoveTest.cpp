@@ -136,7 +136,7 @@ TEST(Removing, FailedMoveKeepsEveryEntryWhoseBytesAreIntact)
         ASSERT_TRUE(archive.openZipFile(sixEntries()));
         CZipCentralDir& directory = ZipFileTestAccess::centralDir(archive);
         std::vector<CZipFileHeader*> removed{directory.getFileHeader(1), directory.getFileHeader(3)};
-        std::vector<uint32_t> sizes;
+        std::vector<uint64_t> sizes;
         for (const CZipFileHeader* header : removed)
             sizes.push_back(ZipFileTestAccess::storedSizeOf(archive, *header));
         if (c.moved == 1)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <random>
 
@@ -287,6 +288,27 @@ TEST(SpanningRefused, NextDiskWhileAddingClosesTheSetAndKeepsNoBytesForTheNext)
     const WrittenSet set = writeSet(drive, {{"small.txt", 3000, false}});
     SetLayout(drive).check();
     expectSetReadsBack(drive, 0, set);
+}
+
+// A spanned set keeps to the classic limits, which the tools that read
+// spanned sets expect: checked before anything is written.
+TEST(SpanningRefused, FilesPastTheClassicLimits)
+{
+    SimulatedDrive drive(join(scratchFolder(), "drive"), {kFloppy, kFloppy});
+    std::vector<CString> paths;
+    makeSources(scratchFolder(), {{"small.txt", 100, false}}, paths);
+    const std::string huge = join(scratchFolder(), "huge.bin");
+    writeBytes(huge, "");
+    std::filesystem::resize_file(huge, 5ull << 30);
+    paths.push_back(huge);
+    DiskChanger changer(drive);
+    CZipFile archive(&changer);
+    ASSERT_TRUE(archive.createNewZip(drive.path(kSetName)));
+    const std::string before = drive.contentOf(0, kSetName);
+    EXPECT_EQ(messageOf([&] { archive.addNewFiles(paths, 0, false, false); }),
+              "File too large for a zip archive " + huge);
+    std::filesystem::remove(huge);
+    EXPECT_EQ(drive.contentOf(0, kSetName), before);
 }
 
 class SpanningReadRefused : public ::testing::Test {

@@ -153,7 +153,6 @@ bool ScriptedCallBack::askForPassword(CString& password)
 
 namespace testing_support {
 
-namespace {
 std::string field16(uint16_t value)
 {
     char bytes[2];
@@ -168,6 +167,15 @@ std::string field32(uint32_t value)
     return std::string(bytes, 4);
 }
 
+std::string field64(uint64_t value)
+{
+    char bytes[8];
+    zipbytes::put64(bytes, value);
+    return std::string(bytes, 8);
+}
+
+namespace {
+
 uint32_t crcOf(const RawEntry& entry)
 {
     if (!entry.crcOfData)
@@ -177,8 +185,7 @@ uint32_t crcOf(const RawEntry& entry)
 
 uint32_t uncompressedOf(const RawEntry& entry)
 {
-    return entry.uncompressedSize == 0xFFFFFFFF ? static_cast<uint32_t>(entry.data.size())
-                                                : entry.uncompressedSize;
+    return entry.uncompressedSize.value_or(static_cast<uint32_t>(entry.data.size()));
 }
 
 std::string localRecord(const RawEntry& entry)

@@ -3,6 +3,7 @@
 // test, a scripted callback, and access to the engine's private helpers.
 #include "ZipFile.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,12 +81,12 @@ public:
     }
     static CZipCentralDir& centralDir(CZipFile& archive) { return archive.getCentralDir(); }
     static void removeSingleFile(CZipFile& archive, long index) { archive.removeSingleFile(index); }
-    static bool movePackedFiles(CZipFile& archive, uint32_t start, uint32_t end, uint32_t shift)
+    static bool movePackedFiles(CZipFile& archive, uint64_t start, uint64_t end, uint64_t shift)
     {
         return archive.MovePackedFiles(start, end, shift);
     }
     static void keepIntactEntries(CZipFile& archive, const std::vector<CZipFileHeader*>& removed,
-                                  const std::vector<uint32_t>& sizes, size_t moved)
+                                  const std::vector<uint64_t>& sizes, size_t moved)
     {
         archive.centralDir_.RemoveFromDisk();
         archive.keepIntactEntries(removed, sizes, moved);
@@ -95,6 +96,12 @@ public:
         return archive.storedSizeOf(header);
     }
     static uint32_t cryptCrc32(uint32_t crc, char c) { return CZipFile::CryptCRC32(crc, c); }
+    // The second half of a conversion: the program file already holds the
+    // stub followed by the archive.
+    static void reopenAsExe(CZipFile& archive, const CString& exe, uint32_t stubLength)
+    {
+        archive.reopenAsExe(exe, stubLength);
+    }
     // Conversion with any stub, not only the one beside the test program.
     static bool writeExe(CZipFile& archive, const CString& stub, const CString& exe, const CString& installDir,
                          const CString& runFile)
@@ -105,6 +112,11 @@ public:
 
 namespace testing_support {
 
+// Little-endian record fields.
+std::string field16(uint16_t value);
+std::string field32(uint32_t value);
+std::string field64(uint64_t value);
+
 // Hand-made archives for the cases no peer tool writes: lying lengths,
 // mismatched local headers, unusual methods.
 struct RawEntry {
@@ -114,7 +126,7 @@ struct RawEntry {
     std::string data;          // bytes as stored in the archive
     uint16_t method = 0;
     uint16_t flags = 0;
-    uint32_t uncompressedSize = 0xFFFFFFFF;  // default: the size of data
+    std::optional<uint32_t> uncompressedSize;  // default: the size of data
     uint32_t crc = 0;
     bool crcOfData = true;     // crc is computed from data
     bool zeroLocalCrcAndSizes = false;

@@ -10,6 +10,11 @@ import zipfile
 CLI = os.environ.get("PACKROOK_CLI", "")
 EMULATOR = os.environ.get("PACKROOK_EMULATOR", "")
 PATH_PREFIX = os.environ.get("PACKROOK_PATH_PREFIX", "")
+# Tests that make a program work through 4 GiB run on the native build only.
+FULL_SIZE = os.environ.get("PACKROOK_FULL_SIZE_TESTS") == "1"
+# How the program under test spells names: the ANSI code page (1252) under
+# wine, the file system's UTF-8 bytes natively.
+NAME_ENCODING = "cp1252" if PATH_PREFIX else "utf-8"
 
 
 def native(path):
@@ -33,6 +38,11 @@ def listing(archive):
     return [tuple(line.split("\t")) for line in lines]
 
 
+def names(archive):
+    """The entry names packrook-cli lists, decoded as the program spells them."""
+    return [name.encode("latin-1").decode(NAME_ENCODING) for *_, name in listing(archive)]
+
+
 def attribute_letters(external):
     letters = ""
     for bit, text in ((0x01, "R"), (0x02, "H"), (0x04, "S"), (0x08, "VL"), (0x10, "SD"), (0x20, "A")):
@@ -47,6 +57,38 @@ def python_listing(archive):
         infos = sorted(zf.infolist(), key=lambda i: i.header_offset)
         return [(str(i.file_size), str(i.compress_size), "%08x" % i.CRC, attribute_letters(i.external_attr & 0xFF),
                  i.orig_filename) for i in infos]
+
+
+class Peers:
+    """Each peer's integrity test of an archive, with a password where
+    encrypted; only the named entries when some are named."""
+
+    @staticmethod
+    def unzip(archive, password=None, only=()):
+        command = ["unzip", "-tq"] + (["-P", password] if password else []) + [archive] + list(only)
+        return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT).returncode == 0
+
+    @staticmethod
+    def seven_zip(archive, password=None, only=()):
+        command = ["7z", "t", "-tzip", "-p" + (password or ""), archive] + list(only)
+        return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT).returncode == 0
+
+    @staticmethod
+    def python(archive, password=None, only=()):
+        with zipfile.ZipFile(archive) as zf:
+            if password:
+                zf.setpassword(password.encode())
+            if not only:
+                return zf.testzip() is None
+            for name in only:
+                zf.read(name)
+            return True
+
+    @classmethod
+    def rejecting(cls, archive, password=None, only=()):
+        """The peers that find fault with the archive."""
+        return [peer.__name__ for peer in (cls.unzip, cls.seven_zip, cls.python)
+                if not peer(archive, password, only)]
 
 
 class CliTestCase(unittest.TestCase):

@@ -60,6 +60,18 @@ TEST_F(EntryListView, RowsShowEntriesNewestFirstWithoutFolders)
     EXPECT_EQ(window.title(), "Packrook   " + path);
 }
 
+TEST_F(EntryListView, SizesOf4GiBAndMoreShowInFull)
+{
+    RawEntry huge = testing_support::deflated("huge.bin", "stands in for 5 GiB");
+    huge.uncompressedSize = 0xFFFFFFFF;
+    huge.centralExtra = testing_support::field16(1) + testing_support::field16(8) + testing_support::field64(5ull << 30);
+    const std::string path = testing_support::scratchFolder() + "huge.zip";
+    testing_support::writeBytes(path, testing_support::buildZip({huge}));
+    window.open(path);
+    EXPECT_EQ(window.column(kColumnUncompressed), (Texts{"5368709120"}));
+    EXPECT_EQ(window.column(kColumnRatio), (Texts{"0%"}));
+}
+
 TEST_F(EntryListView, ColumnClicksFlipTheDirection)
 {
     window.open(sampleArchive());

@@ -112,12 +112,4 @@ TEST_F(StartUp, ProgramInHiddenModeEndsOnItsOwn)
     EXPECT_FALSE(result.windowShown);
     EXPECT_EQ(storedNames(archive).size(), 2u);
 }
-
-TEST_F(StartUp, UninstallSwitchEndsAtOnce)
-{
-    const ProcessResult result = runPackrook("-U");
-    EXPECT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_FALSE(result.windowShown);
-}
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "Quaylink_h.h"
 
+#include <gtest/gtest.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -52,13 +53,13 @@ DWORD regsvr32(const std::string& switches, const std::string& dll)
     return runAndWait("regsvr32.exe " + switches + " \"" + dll + "\"");
 }
 
-void waitForManagers()
+void waitForPrograms(const char* fileName)
 {
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
-        if (_stricmp(entry.szExeFile, "Packrook.exe") != 0)
+        if (_stricmp(entry.szExeFile, fileName) != 0)
             continue;
         HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
         if (process) {
@@ -67,6 +68,11 @@ void waitForManagers()
         }
     }
     ::CloseHandle(snapshot);
+}
+
+void waitForManagers()
+{
+    waitForPrograms("Packrook.exe");
 }
 
 bool keyExists(HKEY root, const std::string& key)
@@ -93,6 +99,65 @@ std::string specialFolder(int csidl)
     char path[MAX_PATH] = {};
     ::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
     return path;
+}
+
+std::vector<RegistryValue> registeredValues(const std::string& dll)
+{
+    const std::string classId = QUAYLINK_REGISTRY_FORM(QUAYLINK_CLSID);
+    const std::string appId = QUAYLINK_REGISTRY_FORM(QUAYLINK_APPID);
+    return {
+        {HKEY_CLASSES_ROOT, "AppID\\" + appId, nullptr, "Quaylink"},
+        {HKEY_CLASSES_ROOT, "AppID\\Quaylink.DLL", "AppID", appId},
+        {HKEY_LOCAL_MACHINE, kUninstallParent + "\\Packrook", "DisplayName", "Packrook"},
+        {HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers\\Packrook", nullptr, classId},
+        {HKEY_CLASSES_ROOT, "Directory\\shellex\\ContextMenuHandlers\\Packrook", nullptr, classId},
+        {HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\Packrook", nullptr, classId},
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler.1", nullptr, "Packrook Application"},
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler.1\\CLSID", nullptr, classId},
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler", nullptr, "Packrook Application"},
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\CLSID", nullptr, classId},
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\CurVer", nullptr, "Quaylink.ContextHandler.1"},
+        {HKEY_CLASSES_ROOT, kClassKey, nullptr, "Packrook Application"},
+        {HKEY_CLASSES_ROOT, kClassKey, "AppID", appId},
+        {HKEY_CLASSES_ROOT, kClassKey + "\\ProgID", nullptr, "Quaylink.ContextHandler.1"},
+        {HKEY_CLASSES_ROOT, kClassKey + "\\VersionIndependentProgID", nullptr, "Quaylink.ContextHandler"},
+        {HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", nullptr, dll},
+        {HKEY_CLASSES_ROOT, kClassKey + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {HKEY_CLASSES_ROOT, kClassKey + "\\TypeLib", nullptr, QUAYLINK_REGISTRY_FORM(QUAYLINK_LIBID)},
+    };
+}
+
+std::vector<RegistryValue> placeholderValues()
+{
+    return {
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", nullptr, "dummy"},
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command", nullptr, ""},
+    };
+}
+
+void expectValues(const std::vector<RegistryValue>& values)
+{
+    for (const RegistryValue& value : values) {
+        std::string data;
+        EXPECT_TRUE(readString(value.root, value.key, value.name, data)) << value.key;
+        EXPECT_EQ(value.data, data) << value.key;
+    }
+}
+
+bool typeLibraryRegistered()
+{
+    ITypeLib* library = nullptr;
+    if (FAILED(::LoadRegTypeLib(LIBID_QuaylinkLib, 1, 0, 0x409, &library)))
+        return false;
+    library->Release();
+    return true;
+}
+
+std::vector<std::string> shortcutPaths()
+{
+    const std::string group = specialFolder(CSIDL_COMMON_PROGRAMS) + "\\Packrook\\";
+    return {specialFolder(CSIDL_COMMON_STARTMENU) + "\\Packrook.lnk", group + "Packrook.lnk",
+            group + "Readme.lnk", group + "help.lnk", group + "UninstallMe.lnk"};
 }
 
 namespace {

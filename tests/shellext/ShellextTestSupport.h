@@ -1,6 +1,8 @@
 #pragma once
 // Drives Quaylink.dll as the Explorer and regsvr32 do: through the registry,
 // real COM activation and a drop list of files.
+#include "QuaylinkGuids.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -17,12 +19,32 @@ std::string windowsPath(std::string path);
 
 DWORD runAndWait(const std::string& commandLine);
 DWORD regsvr32(const std::string& switches, const std::string& dll);
-// Waits for every Packrook.exe running now to end.
+// Waits for every running program of this file name to end.
+void waitForPrograms(const char* fileName);
 void waitForManagers();
 
 bool keyExists(HKEY root, const std::string& key);
 bool readString(HKEY root, const std::string& key, const char* name, std::string& value);
 std::string specialFolder(int csidl);
+
+inline const std::string kClassKey = "CLSID\\" QUAYLINK_REGISTRY_FORM(QUAYLINK_CLSID);
+inline const std::string kUninstallParent = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+struct RegistryValue {
+    HKEY root;
+    std::string key;
+    const char* name;  // null: the default value
+    std::string data;
+};
+// What registering the DLL at this path writes, but for the placeholders
+// that the manager replaces at every start.
+std::vector<RegistryValue> registeredValues(const std::string& dll);
+std::vector<RegistryValue> placeholderValues();
+// Fails the running test for each value that is missing or holds other data.
+void expectValues(const std::vector<RegistryValue>& values);
+bool typeLibraryRegistered();
+// The Start-menu shortcuts, the uninstall one last.
+std::vector<std::string> shortcutPaths();
 
 // A data object offering the paths as a CF_HDROP drop list, in this order.
 IDataObject* newFileDrop(const std::vector<std::string>& paths);

@@ -86,7 +86,17 @@ private:
         SeenWindow seen{windowText(window), std::string()};
         ::EnumChildWindows(window, collectStatic, reinterpret_cast<LPARAM>(&seen.text));
         run_.windows.push_back(seen);
-        ::PostMessageA(window, WM_COMMAND, buttonFor(window, seen), 0);
+        if (isDialog(window))
+            ::PostMessageA(window, WM_COMMAND, buttonFor(window, seen), 0);
+        else
+            ::PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+
+    static bool isDialog(HWND window)
+    {
+        char className[32] = {};
+        ::GetClassNameA(window, className, sizeof className);
+        return std::string(className) == "#32770";
     }
 
     WPARAM buttonFor(HWND window, const SeenWindow& seen)
@@ -99,8 +109,8 @@ private:
             answers_.passwords.erase(answers_.passwords.begin());
             return IDOK;
         }
-        if (seen.text.rfind("The files will now install to ", 0) == 0)
-            return answers_.install ? IDYES : IDNO;
+        if (::GetDlgItem(window, IDYES))
+            return answers_.confirm ? IDYES : IDNO;
         return IDOK;
     }
 
@@ -110,14 +120,15 @@ private:
 };
 }
 
-StubRun runAndAnswer(const std::string& program, const std::string& currentDirectory, Answers answers)
+StubRun runAndAnswer(const std::string& program, const std::string& currentDirectory, Answers answers,
+                     const std::string& arguments)
 {
     StubRun run;
     withoutWindowManagerUnderWine(program);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + program + "\"";
+    std::string commandLine = "\"" + program + "\" " + arguments;
     if (!::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                           currentDirectory.c_str(), &startup, &process)) {
         ADD_FAILURE() << "cannot start " << program << ": error " << ::GetLastError();

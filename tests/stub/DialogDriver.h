@@ -1,7 +1,7 @@
 #pragma once
 // Runs a program and plays the user at its message boxes and password
 // dialog: finds each window it shows, records what it says and presses a
-// button, until the program ends.
+// button (or closes a window that is no dialog), until the program ends.
 #include <string>
 #include <vector>
 
@@ -13,7 +13,7 @@ struct SeenWindow {
 };
 
 struct Answers {
-    bool install = true;                 // Yes or No to the confirmation
+    bool confirm = true;                 // Yes or No to every question
     std::vector<std::string> passwords;  // one per password dialog; Cancel when none is left
 };
 
@@ -23,6 +23,7 @@ struct StubRun {
     int passwordDialogs = 0;
 };
 
-StubRun runAndAnswer(const std::string& program, const std::string& currentDirectory, Answers answers);
+StubRun runAndAnswer(const std::string& program, const std::string& currentDirectory, Answers answers,
+                     const std::string& arguments = std::string());
 
 } // namespace stub_testing

@@ -151,7 +151,7 @@ TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
     makeProgram(buildZip({{"readme.txt", "text"}, {"tools/marker.exe", readBytes(os::programFolder() + kMarkerProgram)}}),
                 installDir, "tools\\marker.exe");
     Answers no;
-    no.install = false;
+    no.confirm = false;
     const StubRun result = run(no);
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_EQ(result.windows.size(), 1u);
@@ -215,6 +215,20 @@ TEST_F(StubInstall, NamesLeadingOutsideAreRefusedAndTheRestInstalls)
         EXPECT_FALSE(exists(outside)) << outside;
 }
 
+TEST_F(StubInstall, AnEntryWithBadDataLeavesNoFileAndTheRestInstalls)
+{
+    RawEntry damaged("damaged.txt", "these bytes do not match the stored check value");
+    damaged.crcOfData = false;
+    damaged.crc = 0x12345678;
+    makeProgram(buildZip({damaged, {"good.txt", "good"}}), installDir, "");
+
+    const StubRun result = run();
+    EXPECT_EQ(textsOf(result), (std::vector<std::string>{"Packrook: " + confirmation(installDir),
+                                                         "Packrook: Corrupt zip file found when exstacting damaged.txt"}));
+    EXPECT_FALSE(exists(installDir + "\\damaged.txt"));
+    EXPECT_EQ(installed("good.txt"), "good");
+}
+
 TEST_F(StubInstall, AnEmptyInstallDirectoryIsTheCurrentOne)
 {
     makeProgram(buildZip({{"here.txt", "here"}}), "", "");
@@ -231,7 +245,7 @@ TEST_F(StubInstall, TheProgramFilesPlaceholderDropsWhatComesBeforeIt)
     ASSERT_TRUE(::SHGetSpecialFolderPathA(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE));
     makeProgram(buildZip({{"x.txt", "x"}}), "X$$PROGRAMFILES$$\\Tools", "");
     Answers no;
-    no.install = false;
+    no.confirm = false;
     const StubRun result = run(no);
     EXPECT_EQ(textsOf(result),
               std::vector<std::string>{"Packrook: " + confirmation(std::string(programFiles) + "\\Tools")});

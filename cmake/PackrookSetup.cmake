@@ -1,0 +1,61 @@
+# Packrook-setup.exe, the program users download: a self-extracting program
+# made by Packrook's own conversion and this build's Sledstub.dll. It installs
+# the product into "Program Files\Packrook" and starts the manager, whose
+# first start completes the installation.
+#
+# The conversion runs on the build machine, so the engine is also built
+# natively as a host tool (packrook-cli, from this same source tree) in a
+# build folder of its own; no wine is needed to make the program.
+#
+# Included from the top-level CMakeLists.txt of a Windows build, once the
+# Packrook, Quaylink and Sledstub targets and the help pages exist.
+
+include_guard(GLOBAL)
+include(ExternalProject)
+
+set(host_dir ${CMAKE_BINARY_DIR}/host)
+set(host_cli ${host_dir}/bin/packrook-cli)
+if(CMAKE_GENERATOR MATCHES "Makefiles")
+  # Recursive make shares the outer build's job slots.
+  set(host_build $(MAKE) packrook-cli)
+else()
+  set(host_build ${CMAKE_COMMAND} --build <BINARY_DIR> --target packrook-cli)
+endif()
+ExternalProject_Add(packrook_host_cli
+  SOURCE_DIR ${PROJECT_SOURCE_DIR}
+  BINARY_DIR ${host_dir}
+  CMAKE_ARGS
+    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_C_COMPILER=gcc
+    -DCMAKE_CXX_COMPILER=g++
+    -DPACKROOK_WERROR=${PACKROOK_WERROR}
+  BUILD_COMMAND ${host_build}
+  # The host build is incremental: running it every time picks up changes
+  # to the engine without listing its sources here.
+  BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${host_cli}
+  INSTALL_COMMAND "")
+
+# The conversion copies Sledstub.dll from beside the running program, so the
+# host tool runs from a folder where it finds the Windows stub, not the
+# native stand-in its own build makes.
+set(setup_work ${CMAKE_BINARY_DIR}/setup)
+set(setup_exe ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Packrook-setup.exe)
+set(setup_archive ${setup_work}/Packrook.zip)
+set(help_dir ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+set(setup_contents
+  $<TARGET_FILE:Packrook> $<TARGET_FILE:Quaylink> $<TARGET_FILE:Sledstub>
+  ${help_dir}/Readme.txt ${help_dir}/main.htm ${help_dir}/Add.htm ${help_dir}/Exe.htm)
+get_property(help_files GLOBAL PROPERTY PACKROOK_HELP_FILES)
+add_custom_command(OUTPUT ${setup_exe}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${setup_work}
+  COMMAND ${CMAKE_COMMAND} -E copy ${host_cli} $<TARGET_FILE:Sledstub> ${setup_work}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${setup_archive}
+  COMMAND ${setup_work}/packrook-cli add ${setup_archive} ${setup_contents}
+  COMMAND ${setup_work}/packrook-cli sfx ${setup_archive} ${setup_exe}
+          --install-dir "$$PROGRAMFILES$$\\Packrook" --run Packrook.exe
+  DEPENDS packrook_host_cli ${host_cli} Packrook Quaylink Sledstub ${help_files}
+  COMMENT "Making Packrook-setup.exe"
+  VERBATIM)
+add_custom_target(packrook_setup ALL DEPENDS ${setup_exe})
+add_dependencies(packrook_setup packrook_help)

@@ -1,0 +1,153 @@
+#include "Installation.h"
+
+#include "../shellext/QuaylinkGuids.h"
+#include "os/Os.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <initializer_list>
+#include <utility>
+
+namespace {
+constexpr const char* kCaption = "Packrook";
+constexpr const char* kExtension = "Quaylink.dll";
+constexpr const char* kServerKey = "CLSID\\" QUAYLINK_REGISTRY_FORM(QUAYLINK_CLSID) "\\InprocServer32";
+constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Packrook";
+constexpr const char* kSettingsKey = "Packrook";
+constexpr DWORD kRegistrationWaitMs = 10000;
+
+using NamedValue = std::pair<const char*, CString>; // a null name is the key's default value
+
+// A key that cannot be created or opened is skipped: false.
+bool writeStrings(HKEY root, const char* path, std::initializer_list<NamedValue> values)
+{
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    for (const auto& [name, data] : values)
+        ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                         static_cast<DWORD>(data.size() + 1));
+    ::RegCloseKey(key);
+    return true;
+}
+
+void bindZipFilesTo(const CString& documentType)
+{
+    if (writeStrings(HKEY_CLASSES_ROOT, ".zip", {{nullptr, documentType}}))
+        ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+CString registeredServer()
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return CString();
+    char path[MAX_PATH * 2] = {};
+    DWORD size = sizeof path - 1;
+    const LONG read = ::RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
+    ::RegCloseKey(key);
+    return read == ERROR_SUCCESS ? CString(path) : CString();
+}
+
+// regsvr32 reports nothing with "/s"; whether it worked is not looked at,
+// and one that takes too long is left to finish on its own.
+void runRegsvr32(const CString& switches, const CString& folder)
+{
+    const CString parameters = switches + "\"" + folder + kExtension + "\"";
+    SHELLEXECUTEINFOA run = {};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS;
+    run.lpFile = "regsvr32.exe";
+    run.lpParameters = parameters.c_str();
+    run.nShow = SW_SHOW;
+    if (!::ShellExecuteExA(&run) || !run.hProcess)
+        return;
+    ::WaitForSingleObject(run.hProcess, kRegistrationWaitMs);
+    ::CloseHandle(run.hProcess);
+}
+} // namespace
+
+CString InstallSystem::managerPath() const
+{
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return length < MAX_PATH ? CString(path, length) : CString();
+}
+
+bool InstallSystem::isWindows95Family() const
+{
+    return (::GetVersion() & 0x80000000u) != 0;
+}
+
+CString InstallSystem::systemFolder() const
+{
+    char path[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    return length < MAX_PATH ? CString(path, length) : CString();
+}
+
+CString programDirectory(const CString& managerPath)
+{
+    const size_t last = managerPath.rfind('\\');
+    return last == CString::npos ? CString() : managerPath.substr(0, last + 1);
+}
+
+// The registered server doubles as the mark of a completed installation:
+// registering sets it, uninstalling removes it, and a copy of the product
+// moved to another folder registers itself there.
+bool shellExtensionNeedsRegistration()
+{
+    const CString folder = programDirectory(InstallSystem().managerPath());
+    const CString extension = folder + kExtension;
+    if (folder.empty() || os::fileAttributes(extension) == os::kNoAttributes)
+        return false;
+    return !os::isSameFile(registeredServer(), extension);
+}
+
+void registerShellExtension()
+{
+    const CString folder = programDirectory(InstallSystem().managerPath());
+    if (!folder.empty())
+        runRegsvr32("/s ", folder);
+}
+
+void writeShellAssociation()
+{
+    const CString manager = InstallSystem().managerPath();
+    writeStrings(HKEY_LOCAL_MACHINE, kUninstallKey, {{"UninstallString", manager + " -U"}, {"DisplayName", "Packrook"}});
+    writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", {{nullptr, manager}});
+    writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command",
+                 {{nullptr, manager + " \"%1\""}});
+    bindZipFilesTo("Quaylink.ContextHandler");
+}
+
+int uninstallProduct()
+{
+    if (::MessageBoxA(nullptr, "Packrook is about to uninstall.\r\n\r\nAre you sure you want to do this?", kCaption,
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return -1;
+    const HRESULT com = ::CoInitialize(nullptr);
+    const InstallSystem system;
+    const CString folder = programDirectory(system.managerPath());
+    if (!folder.empty()) {
+        ::SetCurrentDirectoryA(folder.c_str());
+        runRegsvr32("/u /s ", folder);
+    }
+    clearUserRegistration();
+    scheduleRemovalOnReboot(system);
+    ::MessageBoxA(nullptr, "You must restart your machine to complete the uninstall", kCaption, MB_OK);
+    if (SUCCEEDED(com))
+        ::CoUninitialize();
+    return 0;
+}
+
+// The settings store keeps every section in a sub-key, and a plain key
+// deletion refuses a key with sub-keys on the NT family: the whole tree goes.
+void clearUserRegistration()
+{
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    bindZipFilesTo(" ");
+}
