@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "ConsoleCallBack.h"
+#include "ZipTime.h"
 
 #include <filesystem>
 #include <fstream>
@@ -25,6 +26,9 @@ void extractEntry(CZipFile& archive, int index, const fs::path& target)
         out.close();
         if (!out)
             throw std::runtime_error("Cannot write " + fromPath(target));
+        // Tar members and gzip files have no zip header to take a time from.
+        if (!archive.isTarMode() && !archive.isGzipMode())
+            applyStoredTime(fromPath(target), *archive.getFileHeader(index));
     } catch (...) {
         out.close();
         fs::remove(target);

@@ -210,6 +210,15 @@ bool EntryList::selectedEntries(std::vector<int32_t>& indices) const
     return false;
 }
 
+bool EntryList::firstSelectedEntry(int32_t& index) const
+{
+    const int row = ListView_GetNextItem(window_, -1, LVNI_SELECTED);
+    if (row < 0)
+        return false;
+    index = records_[rows_[static_cast<size_t>(row)]].entryIndex;
+    return true;
+}
+
 std::array<int, kColumnCount> EntryList::columnWidths() const
 {
     std::array<int, kColumnCount> widths{};
@@ -245,6 +254,8 @@ LRESULT EntryList::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         // Accelerators reach the window that had the key, which is often this list.
         return ::SendMessageA(parent_, WM_COMMAND, wParam, lParam);
+    case WM_DROPFILES:
+        return ::SendMessageA(parent_, WM_DROPFILES, wParam, lParam);
     default:
         return ::CallWindowProcA(listProc_, window_, message, wParam, lParam);
     }

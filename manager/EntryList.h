@@ -41,6 +41,8 @@ public:
     // The entry indices of the selected rows in row order; of every row,
     // and false, when none is selected.
     bool selectedEntries(std::vector<int32_t>& indices) const;
+    // The entry index of the first selected row; false when none is selected.
+    bool firstSelectedEntry(int32_t& index) const;
     std::array<int, kColumnCount> columnWidths() const;
     void layout(int x, int y, int width, int height);
 

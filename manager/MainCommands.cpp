@@ -33,6 +33,9 @@ void MainWindow::onCommand(int command)
         {ID_ACTIONS_OPTIONS, &MainWindow::showOptions},
         {ID_HELP_OVERVIEW, &MainWindow::showOverview},
         {ID_HELP_ABOUT, &MainWindow::showAbout},
+        {ID_ACTIONS_EXTRACT, &MainWindow::extract},
+        {ID_PASTE_WITH_PATH, &MainWindow::pasteWithPath},
+        {ID_PASTE_WITHOUT_PATH, &MainWindow::pasteWithoutPath},
     };
     const auto handler = handlers.find(command);
     if (handler != handlers.end()) {

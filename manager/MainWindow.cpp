@@ -113,6 +113,9 @@ bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_CLOSE:
         onClose();
         return true;
+    case WM_DROPFILES:
+        onDropFiles(reinterpret_cast<HDROP>(wParam));
+        return true;
     case WM_DESTROY:
         ::PostQuitMessage(0);
         return true;
@@ -127,6 +130,7 @@ void MainWindow::onCreate()
     createToolbar();
     entryList_.create(window_, instance_, smallIcons_);
     ::OleInitialize(nullptr);
+    ::DragAcceptFiles(entryList_.handle(), TRUE);
     restorePlacement();
     updateRecentFiles(CString());
 }
@@ -234,6 +238,12 @@ void MainWindow::onListNotify(NMHDR& header)
         break;
     case LVN_GETDISPINFOA:
         entryList_.fillDisplayInfo(reinterpret_cast<NMLVDISPINFOA&>(header));
+        break;
+    case LVN_BEGINDRAG:
+        dragOut();
+        break;
+    case NM_DBLCLK:
+        openEntryWithAssociation();
         break;
     default:
         break;

@@ -6,9 +6,14 @@
 #include "ZipFile.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <vector>
+
+// What extracting does with a file that is already there; one value lives
+// for one command.
+enum class OverwriteMode { ask, overwriteAll, skipAll };
 
 class MainWindow : public ICallBack {
 public:
@@ -66,6 +71,7 @@ private:
     bool onToolTipText(NMHDR& header);
     void onMenuSelect(int item, UINT flags);
     void onClose();
+    void onDropFiles(HDROP drop);
 
     // Creation
     void createStatusBar();
@@ -96,6 +102,11 @@ private:
     void showOptions();
     void showOverview();
     void showAbout();
+    void extract();
+    void pasteWithPath();
+    void pasteWithoutPath();
+    void openEntryWithAssociation();
+    void dragOut();
 
     // Helpers of the commands
     void closeEngineArchive();
@@ -106,6 +117,23 @@ private:
     void expandPendingFolders();
     void addPendingFiles();
     void reportError(const CZipException& error);
+
+    // Extraction
+    bool extractEntries(const CString& folder, const std::vector<int32_t>& indices);
+    void createEmptyFolders(const CString& folder);
+    // The path written, or empty when the entry was skipped or refused.
+    CString extractEntry(const CString& folder, int index, OverwriteMode& mode, bool withPath);
+    bool refusedName(int index, const CString& written);
+    bool mayOverwrite(const CString& target, OverwriteMode& mode);
+    void writeOpenEntry(const CString& target);
+    void reportRefusedNames();
+    void openWithProgram(const CString& path);
+    bool extractForDrop(const CString& folder, const std::vector<int32_t>& indices, CString& failure);
+
+    // Dropping and pasting
+    int chooseDropCommand();
+    void paste(bool withPath);
+    void addFileList(const std::vector<CString>& files);
     void hideForPrompt();
     void endPrompt();
 
@@ -122,5 +150,8 @@ private:
     std::vector<CString> pendingFiles_;
     CString password_;
     std::unique_ptr<ProgressWindow> progress_;
+    // Entries an extraction left out for their names, told at its end.
+    std::vector<CString> refusedNames_;
+    CZipBuffer copyBuffer_;
     EntryList entryList_;
 };

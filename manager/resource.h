@@ -17,6 +17,7 @@
 #define IDD_SHOW_ADD_PANEL 114
 #define IDD_ADD_PANEL 115
 #define IDD_EXE_PANEL 116
+#define IDD_FOLDER_BROWSE 117
 
 // Child windows of the main window
 #define IDC_ENTRYLIST 102
@@ -43,6 +44,7 @@
 #define IDC_ADD_WILDCARDS 1017
 #define IDC_ADD_SAVE_PATH 1018
 #define IDC_ADD_SUBFOLDERS 1019
+#define IDC_FOLDER_TREE 1020
 
 // The four answers of the overwrite question are its buttons' identifiers.
 #define IDC_CONFIRM_YES 1

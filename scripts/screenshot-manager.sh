@@ -9,7 +9,10 @@
 # open-dialog.png (with the "Show Add Dialog" panel), add-dialog.png (with
 # the add options), convert-dialog.png (with the exe panel), new-dialog.png,
 # comment-dialog.png, password-dialog.png, options-dialog.png,
-# about-dialog.png and, after converting the sample, exe-details-dialog.png;
+# about-dialog.png, the folder chooser of Extract (folder-chooser.png) and,
+# extracting the sample into C:\\ twice, the overwrite question
+# (overwrite-question.png); after converting
+# the sample, exe-details-dialog.png;
 # then adds a batch of large files in hidden mode so that the progress
 # window appears, and saves progress-window.png. Default folder:
 # build/win64/screenshots.
@@ -93,6 +96,31 @@ shoot_dialog password-dialog '^Enter Password$' "$(actions_item 4)"
 shoot_dialog options-dialog '^Packrook Options$' "$(actions_item 6)"
 shoot_dialog about-dialog '^About Packrook$' 'alt+slash'
 shoot_dialog open-dialog '^Open$' 'ctrl+o'
+
+# The chooser of Extract; the root is selected and C: is two lines below
+# it. Extracting the sample into C:\\ twice brings the overwrite question,
+# which carries the program's name as its title, as the chooser does.
+shoot_dialog folder-chooser '^Packrook$' 'ctrl+e'
+extract_to_c() {
+  xdotool key ctrl+e
+  wait_for_window '^Packrook$' >/dev/null
+  sleep 1
+  xdotool key Down Down Return
+}
+extract_to_c
+sleep 3
+extract_to_c
+question=$(wait_for_window '^Packrook$')
+sleep 1.5
+import -window "$question" -frame "$out/overwrite-question.png"
+# Escape answers No, one file after the other.
+while xdotool search --onlyvisible --name '^Packrook$' >/dev/null 2>&1; do
+  xdotool key Escape
+  sleep 0.3
+done
+drive_c="$root/build/win64/wineprefix/drive_c"
+python3 -c 'import sys, zipfile; print("\n".join(sorted({n.split("/")[0] for n in zipfile.ZipFile(sys.argv[1]).namelist()})))' \
+  "$work/sample.zip" | while read -r name; do rm -rf "${drive_c:?}/$name"; done
 shoot_dialog add-dialog '^Open$' 'Insert'
 # The name field has the focus: replace its text and confirm.
 shoot_dialog convert-dialog '^New Self Extracting File$' 'ctrl+x' \

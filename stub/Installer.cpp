@@ -2,6 +2,7 @@
 
 #include "ExeSlots.h"
 #include "ZipPaths.h"
+#include "ZipTime.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -190,8 +191,10 @@ void Installer::extractEntry(const CString& installDir, long index)
         CString path = withBackslash(installDir);
         createEntryFolders(path, archive_.getCurrentOpenFilePath());
         const CString name = archive_.getCurrentOpenFileFileName();
-        if (!name.empty())
+        if (!name.empty()) {
             writeEntry(path + name);
+            applyStoredTime(path + name, *archive_.getFileHeader(index));
+        }
         archive_.closeFile(entry);
     } catch (const CZipException& error) {
         archive_.closeFile(entry);

@@ -46,6 +46,8 @@ constexpr uint32_t kNoAttributes = 0xFFFFFFFF;
 uint32_t fileAttributes(const CString& path);
 bool fileModificationTime(const CString& path, std::time_t& seconds);
 bool toLocalTime(std::time_t seconds, std::tm& local);
+// Changes the time the file was last written; its content stays untouched.
+bool setFileModificationTime(const CString& path, std::time_t seconds);
 
 uint32_t lastError();
 void setLastError(uint32_t code);

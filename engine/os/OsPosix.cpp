@@ -175,6 +175,12 @@ bool toLocalTime(std::time_t seconds, std::tm& local)
     return ::localtime_r(&seconds, &local) != nullptr;
 }
 
+bool setFileModificationTime(const CString& path, std::time_t seconds)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {seconds, 0}};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
 uint32_t lastError()
 {
     return static_cast<uint32_t>(errno);

@@ -157,6 +157,21 @@ bool toLocalTime(std::time_t seconds, std::tm& local)
     return ::localtime_s(&local, &seconds) == 0;
 }
 
+bool setFileModificationTime(const CString& path, std::time_t seconds)
+{
+    // File times count 100 ns steps from 1601, calendar seconds from 1970.
+    constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
+    ULARGE_INTEGER steps;
+    steps.QuadPart = static_cast<ULONGLONG>((static_cast<int64_t>(seconds) + kSecondsFrom1601To1970) * 10000000LL);
+    const FILETIME written = {steps.LowPart, steps.HighPart};
+    HANDLE file = createFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const BOOL set = ::SetFileTime(file, nullptr, nullptr, &written);
+    ::CloseHandle(file);
+    return set != FALSE;
+}
+
 uint32_t lastError()
 {
     return ::GetLastError();

@@ -2,6 +2,7 @@
 and what those tools write, packrook-cli reads, changes and extracts."""
 import filecmp
 import os
+import time
 import zipfile
 
 import cli
@@ -176,6 +177,19 @@ class WrittenByOthers(cli.CliTestCase):
         found = sorted(os.path.relpath(os.path.join(d, f), self.path("dest"))
                        for d, dirs, files in os.walk(self.path("dest")) for f in files + dirs)
         self.assertEqual(found, ["inner", "inner/folder", "inner/good.txt", "inner/sub", "inner/sub/fine.txt"])
+
+    def test_extracted_files_get_the_stored_time(self):
+        archive = self.path("dated.zip")
+        with zipfile.ZipFile(archive, "w") as zf:
+            zf.writestr(zipfile.ZipInfo("dated.txt", (2001, 2, 3, 4, 5, 6)), "dated")
+            zf.writestr(zipfile.ZipInfo("undated.txt", (1980, 0, 0, 0, 0, 0)), "undated")
+        before = time.time()
+        out = self.path("times")
+        cli.run("extract", cli.native(archive), cli.native(out))
+        self.assertEqual(os.path.getmtime(os.path.join(out, "dated.txt")),
+                         time.mktime((2001, 2, 3, 4, 5, 6, 0, 0, -1)))
+        self.assertGreaterEqual(os.path.getmtime(os.path.join(out, "undated.txt")), before - 2,
+                                "a stored time that is no date leaves the time of writing")
 
     def test_corrupt_entry_fails_the_test_command(self):
         archive = self.path("bad.zip")

@@ -62,13 +62,6 @@ protected:
         return storedNames(archive);
     }
 
-    void selectRow(const std::string& name)
-    {
-        const Names names = window.column(0);
-        const auto row = std::find(names.begin(), names.end(), name) - names.begin();
-        ListView_SetItemState(window.list(), static_cast<int>(row), LVIS_SELECTED, LVIS_SELECTED);
-    }
-
     // Without a dot, so that New and Convert To EXE add an extension.
     const std::string folder = dotlessScratchFolder();
     TestWindow window;
@@ -180,7 +173,7 @@ TEST_F(Commands, DeleteSelectedRemovesOnlyFromAWritableArchive)
                                                            testing_support::deflated("c.txt", "cccc")});
     HANDLE reader = ::CreateFileA(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     window.open(archive);
-    selectRow("b.txt");
+    window.selectRow("b.txt");
     ::SendMessageA(window.list(), WM_COMMAND, ID_ACTIONS_DELETE, 0);
     EXPECT_EQ(window.column(0).size(), 3u);
     window.main().archive().close();
@@ -188,8 +181,8 @@ TEST_F(Commands, DeleteSelectedRemovesOnlyFromAWritableArchive)
     EXPECT_EQ(closedNames(archive).size(), 3u);
 
     window.open(archive);
-    selectRow("a.txt");
-    selectRow("c.txt");
+    window.selectRow("a.txt");
+    window.selectRow("c.txt");
     ::SendMessageA(window.list(), WM_COMMAND, ID_ACTIONS_DELETE, 0);
     EXPECT_EQ(window.column(0), Names{"b.txt"});
     EXPECT_EQ(closedNames(archive), Names{"b.txt"});

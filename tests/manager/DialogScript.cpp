@@ -12,23 +12,40 @@ namespace manager_testing {
 namespace {
 constexpr DWORD kStepTimeoutMs = 30000;
 
-bool isDialogClass(HWND window)
-{
-    char className[64] = {};
-    ::GetClassNameA(window, className, sizeof className);
-    return std::string(className) == "#32770";
-}
-
 struct Search {
     HWND exclude;
     HWND found = nullptr;
 };
 
+bool hasClass(HWND window, const char* name)
+{
+    char className[64] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    return std::string(className) == name;
+}
+
+BOOL CALLBACK findMenu(HWND window, LPARAM param)
+{
+    if (hasClass(window, "#32768") && ::IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A modal dialog disables its owner before it shows. The progress window,
+// which comes and goes between questions, leaves its owner enabled.
+bool isModal(HWND dialog)
+{
+    HWND owner = ::GetWindow(dialog, GW_OWNER);
+    return !owner || !::IsWindowEnabled(owner);
+}
+
 BOOL CALLBACK findTopDialog(HWND window, LPARAM param)
 {
     auto& search = *reinterpret_cast<Search*>(param);
-    if (window != search.exclude && isDialogClass(window) && ::IsWindowVisible(window) &&
-        !(::GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) {
+    if (window != search.exclude && hasClass(window, "#32770") && ::IsWindowVisible(window) &&
+        !(::GetWindowLongA(window, GWL_STYLE) & WS_CHILD) && isModal(window)) {
         search.found = window;
         return FALSE;
     }
@@ -166,6 +183,19 @@ void chooseFile(HWND fileDialog, const std::string& name)
         field = control(fileDialog, kNameCombo);
     ::SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
     ::PostMessageA(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+bool chooseMenuItem(DWORD threadId, int position)
+{
+    HWND menu = nullptr;
+    for (const DWORD start = ::GetTickCount(); !menu && ::GetTickCount() - start < kStepTimeoutMs; ::Sleep(20))
+        ::EnumThreadWindows(threadId, findMenu, reinterpret_cast<LPARAM>(&menu));
+    if (!menu)
+        return false;
+    for (int down = 0; down <= position; ++down)
+        ::PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageA(menu, WM_KEYDOWN, position < 0 ? VK_ESCAPE : VK_RETURN, 0);
+    return true;
 }
 
 std::vector<std::string> runCommand(HWND window, int command, std::vector<DialogStep> steps)

@@ -51,6 +51,11 @@ void selectComboLine(HWND dialog, int id, int line);
 // The system's file dialog: type a name and press its OK button.
 void chooseFile(HWND fileDialog, const std::string& name);
 
+// Picks the item at position (0 for the first; -1 dismisses the menu) of
+// the pop-up menu the thread shows next, from the keyboard. False when no
+// menu came up.
+bool chooseMenuItem(DWORD threadId, int position);
+
 // Sends a command to the window while the steps play the user at the
 // dialogs it opens; returns the titles of the dialogs the steps got.
 std::vector<std::string> runCommand(HWND window, int command, std::vector<DialogStep> steps);

@@ -161,6 +161,23 @@ void TestWindow::clickColumn(int column)
     ::SendMessageA(handle(), WM_NOTIFY, IDC_ENTRYLIST, reinterpret_cast<LPARAM>(&click));
 }
 
+void TestWindow::selectRow(const std::string& name)
+{
+    const std::vector<std::string> names = column(0);
+    const auto row = std::find(names.begin(), names.end(), name) - names.begin();
+    ListView_SetItemState(list(), static_cast<int>(row), LVIS_SELECTED, LVIS_SELECTED);
+}
+
+void TestWindow::notifyList(UINT code)
+{
+    NMLISTVIEW notice = {};
+    notice.hdr.hwndFrom = list();
+    notice.hdr.idFrom = IDC_ENTRYLIST;
+    notice.hdr.code = code;
+    notice.iItem = ListView_GetNextItem(list(), -1, LVNI_SELECTED);
+    ::SendMessageA(handle(), WM_NOTIFY, IDC_ENTRYLIST, reinterpret_cast<LPARAM>(&notice));
+}
+
 void TestWindow::close()
 {
     ::SendMessageA(handle(), WM_CLOSE, 0, 0);

@@ -40,6 +40,9 @@ public:
     bool toolbarEnabled(int command) const;
     bool menuEnabled(int command) const;
     void clickColumn(int column);
+    void selectRow(const std::string& name);
+    // The list's notification of a double click or of rows dragged away.
+    void notifyList(UINT code);
     void close();
 
 private:

@@ -137,6 +137,13 @@ TEST_F(StubInstall, EveryEntryLandsByteForByteAndTheRunFileIsStarted)
     EXPECT_EQ(installed("docs\\empty.txt"), "");
     EXPECT_EQ(installed("tools\\marker.exe"), marker);
     EXPECT_TRUE(appears(installDir + "\\tools\\marker-ran.txt")) << "the run file was not started";
+    // buildZip stamps every entry 2024-05-17 13:45:44.
+    std::time_t seconds = 0;
+    std::tm stamp = {};
+    ASSERT_TRUE(os::fileModificationTime(installDir + "\\readme.txt", seconds) && os::toLocalTime(seconds, stamp));
+    EXPECT_EQ(std::vector<int>({stamp.tm_year + 1900, stamp.tm_mon + 1, stamp.tm_mday, stamp.tm_hour, stamp.tm_min,
+                                stamp.tm_sec}),
+              std::vector<int>({2024, 5, 17, 13, 45, 44}));
 }
 
 TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
@@ -187,7 +194,8 @@ TEST_F(StubInstall, AWrongOrMissingPasswordSkipsTheEntriesWithAWarning)
 TEST_F(StubInstall, NamesLeadingOutsideAreRefusedAndTheRestInstalls)
 {
     const std::vector<std::string> hostile = {"../escaped.txt", "/rooted.txt", "\\backslashed.txt",
-                                              "C:/driven.txt", "docs/../../climbed.txt"};
+                                              "C:/driven.txt", "docs/../../climbed.txt", "first.txt:stream",
+                                              "docs/nul.txt"};
     std::vector<RawEntry> entries{{"first.txt", "1"}};
     for (const std::string& name : hostile)
         entries.emplace_back(name, "evil");

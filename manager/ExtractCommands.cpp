@@ -1,0 +1,281 @@
+// Writing entries to disk: the Extract command, opening an entry with the
+// program of its file type, and the files that rows dragged out become.
+#include "MainWindow.h"
+
+#include "ConfirmDialog.h"
+#include "EntryDropSource.h"
+#include "FileListDataObject.h"
+#include "FolderBrowseDialog.h"
+#include "Wildcard.h"
+#include "ZipPaths.h"
+#include "ZipTime.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace {
+constexpr const char* kCaption = "Packrook";
+constexpr size_t kRefusedNamesShown = 20;
+
+CString withBackslash(CString path)
+{
+    if (path.empty() || path.back() != '\\')
+        path += '\\';
+    return path;
+}
+
+CString windowsSeparators(CString path)
+{
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// Creates each folder of relative ("a\\b\\") below target in turn, up to
+// the first empty component; returns target with the folders added. Throws
+// when one is required and not there afterwards.
+CString createFolders(CString target, const CString& relative, bool required)
+{
+    size_t start = 0;
+    for (size_t end; (end = relative.find('\\', start)) != CString::npos && end > start; start = end + 1) {
+        target += relative.substr(start, end - start) + "\\";
+        ::CreateDirectoryA(target.c_str(), nullptr);
+        if (required && !isFolder(target))
+            throw CZipException("Failed to create directory " + target);
+    }
+    return target;
+}
+
+// The system's temporary folder + "Packrook\\", made when missing.
+CString workFolder()
+{
+    const CString folder = os::tempFolder() + "Packrook\\";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+class OutputFile {
+public:
+    explicit OutputFile(const CString& path)
+        : path_(path), handle_(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr))
+    {
+        if (handle_ == INVALID_HANDLE_VALUE)
+            throw CZipLastErrorException("Couldn't open file for writing out extraction " + path);
+    }
+    ~OutputFile() { ::CloseHandle(handle_); }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // A full disk must not pass for a complete file.
+    void write(const char* bytes, uint32_t count)
+    {
+        DWORD written = 0;
+        if (!::WriteFile(handle_, bytes, count, &written, nullptr) || written != count)
+            throw CZipLastErrorException("Failed to write out extraction " + path_);
+    }
+
+private:
+    CString path_;
+    HANDLE handle_;
+};
+
+// Keeps an entry open in the engine for as long as it is read.
+class OpenEntry {
+public:
+    OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(index) { archive_.openFile(index_); }
+    ~OpenEntry() { archive_.closeFile(index_); }
+    OpenEntry(const OpenEntry&) = delete;
+    OpenEntry& operator=(const OpenEntry&) = delete;
+
+private:
+    CZipFile& archive_;
+    int index_;
+};
+} // namespace
+
+void MainWindow::extract()
+{
+    if (!archiveOpen())
+        return;
+    FolderBrowseDialog chooser(instance_);
+    if (chooser.run(window_) != IDOK || chooser.chosenFolder().empty())
+        return;
+    const CString folder = chooser.chosenFolder();
+    std::vector<int32_t> indices;
+    const bool selected = collectSelection(indices);
+    refusedNames_.clear();
+    openProgress();
+    try {
+        const bool stopped = extractEntries(folder, indices);
+        if (!selected && !stopped)
+            createEmptyFolders(folder);
+    } catch (const CZipException& error) {
+        reportError(error);
+    }
+    finishOperation();
+    reportRefusedNames();
+}
+
+// True when Cancel or No To All stopped the run before its end.
+bool MainWindow::extractEntries(const CString& folder, const std::vector<int32_t>& indices)
+{
+    OverwriteMode mode = OverwriteMode::ask;
+    for (int32_t index : indices) {
+        extractEntry(folder, index, mode, true);
+        if (checkForUserCancel() || mode == OverwriteMode::skipAll)
+            return true;
+    }
+    return false;
+}
+
+// Folder entries give no rows; only they bring empty folders along.
+void MainWindow::createEmptyFolders(const CString& folder)
+{
+    for (int index = 0; index < archive_.getFileCount(); ++index) {
+        const CString path = withBackslash(windowsSeparators(archive_.getPath(index)));
+        if (!archive_.getFileName(index).empty() || archive_.getPath(index).empty() || refusedName(index, path))
+            continue;
+        createFolders(withBackslash(folder), path, false);
+    }
+}
+
+CString MainWindow::extractEntry(const CString& folder, int index, OverwriteMode& mode, bool withPath)
+{
+    const CString written = withPath ? archive_.getPath(index) + archive_.getFileName(index)
+                                     : archive_.getFileName(index);
+    if (refusedName(index, written))
+        return CString();
+    const OpenEntry entry(archive_, index);
+    CString target = withBackslash(folder);
+    if (withPath)
+        target = createFolders(target, withBackslash(windowsSeparators(archive_.getCurrentOpenFilePath())), true);
+    target += archive_.getCurrentOpenFileFileName();
+    if (mode != OverwriteMode::overwriteAll && fileExists(target) && !mayOverwrite(target, mode))
+        return CString();
+    writeOpenEntry(target);
+    if (!archive_.isTarMode() && !archive_.isGzipMode())
+        applyStoredTime(target, *archive_.getFileHeader(index));
+    return target;
+}
+
+// An entry whose name would be written outside the folder, or to a device or
+// a stream, is left out; the user hears of it once the command is over.
+bool MainWindow::refusedName(int index, const CString& written)
+{
+    if (!leavesDestination(written))
+        return false;
+    refusedNames_.push_back(archive_.getPath(index) + archive_.getFileName(index));
+    return true;
+}
+
+bool MainWindow::mayOverwrite(const CString& target, OverwriteMode& mode)
+{
+    if (mode == OverwriteMode::skipAll)
+        return false;
+    hideForPrompt();
+    const INT_PTR answer =
+        ConfirmDialog(instance_, ConfirmDialog::kFileExists,
+                      "The file " + target + " already exists\r\n\r\nDo You want to overwrite it?")
+            .run(window_);
+    if (answer == ConfirmDialog::kYesToAll)
+        mode = OverwriteMode::overwriteAll;
+    else if (answer == ConfirmDialog::kNoToAll)
+        mode = OverwriteMode::skipAll;
+    return answer == ConfirmDialog::kYes || answer == ConfirmDialog::kYesToAll;
+}
+
+void MainWindow::writeOpenEntry(const CString& target)
+{
+    OutputFile output(target);
+    uint32_t got;
+    do {
+        got = archive_.readFile(copyBuffer_, copyBuffer_.size());
+        if (got)
+            output.write(copyBuffer_, got);
+    } while (got == copyBuffer_.size());
+}
+
+void MainWindow::reportRefusedNames()
+{
+    if (refusedNames_.empty())
+        return;
+    CString text = "These entries were not extracted: their names would lead outside the folder, to a device "
+                   "or to a stream.\r\n";
+    for (size_t shown = 0; shown < refusedNames_.size() && shown < kRefusedNamesShown; ++shown)
+        text += "\r\n" + refusedNames_[shown];
+    if (refusedNames_.size() > kRefusedNamesShown)
+        text += "\r\n... and " + std::to_string(refusedNames_.size() - kRefusedNamesShown) + " more";
+    refusedNames_.clear();
+    ::MessageBoxA(window_, text.c_str(), kCaption, MB_ICONWARNING | MB_OK);
+}
+
+// The copy in the work folder is replaced without a question.
+void MainWindow::openEntryWithAssociation()
+{
+    int32_t index = 0;
+    if (!entryList_.firstSelectedEntry(index))
+        return;
+    refusedNames_.clear();
+    try {
+        OverwriteMode mode = OverwriteMode::overwriteAll;
+        const CString written = extractEntry(workFolder(), index, mode, false);
+        if (!written.empty())
+            openWithProgram(written);
+    } catch (const CZipException& error) {
+        reportError(error);
+    }
+    reportRefusedNames();
+}
+
+void MainWindow::openWithProgram(const CString& path)
+{
+    const auto started = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteA(window_, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (started == SE_ERR_NOASSOC)
+        ::MessageBoxA(window_, "There is no association with this file.\nPlease create one first", kCaption,
+                      MB_ICONINFORMATION | MB_OK);
+}
+
+// The drop target copies files that only exist once the button is let go:
+// the data names them in the work folder and the release extracts them.
+void MainWindow::dragOut()
+{
+    std::vector<int32_t> indices;
+    if (!collectSelection(indices))
+        indices.clear();
+    refusedNames_.clear();
+    const CString folder = workFolder();
+    std::vector<CString> paths;
+    std::vector<int32_t> dragged;
+    for (int32_t index : indices) {
+        if (refusedName(index, archive_.getFileName(index)))
+            continue;
+        dragged.push_back(index);
+        paths.push_back(folder + archive_.getFileName(index));
+    }
+    CString failure;
+    auto* data = new FileListDataObject(paths);
+    auto* source = new EntryDropSource([&] { return extractForDrop(folder, dragged, failure); });
+    DWORD effect = DROPEFFECT_NONE;
+    ::DragAcceptFiles(entryList_.handle(), FALSE);
+    ::DoDragDrop(data, source, DROPEFFECT_COPY, &effect);
+    ::DragAcceptFiles(entryList_.handle(), TRUE);
+    source->Release();
+    data->Release();
+    if (!failure.empty())
+        reportError(CZipException(failure));
+    reportRefusedNames();
+}
+
+bool MainWindow::extractForDrop(const CString& folder, const std::vector<int32_t>& indices, CString& failure)
+{
+    OverwriteMode mode = OverwriteMode::ask;
+    try {
+        for (int32_t index : indices)
+            extractEntry(folder, index, mode, false);
+    } catch (const CZipException& error) {
+        failure = error.getMessage();
+        return false;
+    }
+    return !indices.empty();
+}

@@ -1,0 +1,60 @@
+#include "FileListDataObject.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+namespace {
+const FORMATETC kFileListFormat = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+
+bool isFileListFormat(const FORMATETC* format)
+{
+    return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL);
+}
+} // namespace
+
+HGLOBAL FileListDataObject::makeFileList(const std::vector<CString>& paths)
+{
+    size_t size = sizeof(DROPFILES) + 1;
+    for (const CString& path : paths)
+        size += path.size() + 1;
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    if (!block)
+        return nullptr;
+    auto* header = static_cast<DROPFILES*>(::GlobalLock(block));
+    header->pFiles = sizeof(DROPFILES);
+    char* next = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
+    for (const CString& path : paths) {
+        std::memcpy(next, path.c_str(), path.size());
+        next += path.size() + 1;
+    }
+    ::GlobalUnlock(block);
+    return block;
+}
+
+HRESULT FileListDataObject::GetData(FORMATETC* format, STGMEDIUM* medium)
+{
+    if (!isFileListFormat(format))
+        return E_NOTIMPL;
+    if (!medium)
+        return E_POINTER;
+    medium->hGlobal = makeFileList(paths_);
+    if (!medium->hGlobal)
+        return E_OUTOFMEMORY;
+    medium->tymed = TYMED_HGLOBAL;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+}
+
+HRESULT FileListDataObject::QueryGetData(FORMATETC* format)
+{
+    return isFileListFormat(format) ? S_OK : E_NOTIMPL;
+}
+
+HRESULT FileListDataObject::EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats)
+{
+    if (direction != DATADIR_GET)
+        return E_NOTIMPL;
+    FORMATETC offered = kFileListFormat;
+    return ::SHCreateStdEnumFmtEtc(1, &offered, formats);
+}

@@ -1,0 +1,76 @@
+// What every extracting program asks of the engine about the files it
+// writes: which names are refused, and the time a written file gets.
+#include "TestSupport.h"
+#include "ZipPaths.h"
+#include "ZipTime.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+TEST(UnsafeNames, LeavingTheFolderADeviceOrAStreamAreRefused)
+{
+    const std::string refused[] = {
+        "", "../x", "..\\..\\x", "a/../../x", "a/..", "/abs", "\\abs", "\\\\server\\share\\x", "C:\\x", "C:x",
+        "name:stream", "dir/file.txt:hidden", ".../x", ".. /x", ". ./x", "CON", "con.txt", "dir/Nul .log",
+        "LPT1", "com9.c", "AUX", "a/prn", "conin$", std::string("..\0safe", 7)};
+    for (const std::string& name : refused)
+        EXPECT_TRUE(leavesDestination(name)) << name;
+    const std::string allowed[] = {"file.txt", "dir/sub/file.txt", "dir\\file.txt", "./x", "..x", "x..",
+                                   "a..b/c", "console.txt", "com10", "COM0", "lpt", "dir/",
+                                   std::string("safe\0/../x", 10)};
+    for (const std::string& name : allowed)
+        EXPECT_FALSE(leavesDestination(name)) << name;
+}
+
+namespace {
+uint16_t storedDate(int year, int month, int day)
+{
+    return static_cast<uint16_t>(((year - 1980) << 9) | (month << 5) | day);
+}
+
+uint16_t storedTime(int hour, int minute, int second)
+{
+    return static_cast<uint16_t>((hour << 11) | (minute << 5) | (second / 2));
+}
+} // namespace
+
+TEST(StoredTime, AValidDateIsGivenToTheFileAndAnInvalidOneLeavesItsTime)
+{
+    const std::string path = scratchFolder() + "dated.txt";
+    writeBytes(path, "dated");
+    CZipFileHeader header;
+    header.modificationDate = storedDate(2001, 2, 28);
+    header.modificationTime = storedTime(23, 59, 58);
+    ASSERT_TRUE(applyStoredTime(path, header));
+    std::time_t seconds;
+    std::tm local;
+    ASSERT_TRUE(os::fileModificationTime(path, seconds) && os::toLocalTime(seconds, local));
+    EXPECT_EQ(local.tm_year + 1900, 2001);
+    EXPECT_EQ(local.tm_mon + 1, 2);
+    EXPECT_EQ(local.tm_mday, 28);
+    EXPECT_EQ(local.tm_hour, 23);
+    EXPECT_EQ(local.tm_min, 59);
+    EXPECT_EQ(local.tm_sec, 58);
+
+    const struct {
+        uint16_t date, time;
+    } invalid[] = {{0, 0},
+                   {storedDate(2001, 2, 29), 0},
+                   {storedDate(2001, 13, 1), 0},
+                   {storedDate(2001, 4, 31), 0},
+                   {storedDate(2001, 1, 1), storedTime(24, 0, 0)},
+                   {storedDate(2001, 1, 1), storedTime(1, 60, 0)},
+                   {storedDate(2001, 1, 1), storedTime(1, 1, 60)}};
+    for (const auto& stored : invalid) {
+        header.modificationDate = stored.date;
+        header.modificationTime = stored.time;
+        EXPECT_FALSE(applyStoredTime(path, header)) << stored.date << " " << stored.time;
+    }
+    std::time_t unchanged;
+    ASSERT_TRUE(os::fileModificationTime(path, unchanged));
+    EXPECT_EQ(unchanged, seconds);
+    header.modificationDate = storedDate(2000, 2, 29);
+    header.modificationTime = 0;
+    EXPECT_TRUE(applyStoredTime(path, header)) << "a leap day";
+}
