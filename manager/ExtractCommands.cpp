@@ -4,6 +4,7 @@
 
 #include "ConfirmDialog.h"
 #include "EntryDropSource.h"
+#include "ExtractedFile.h"
 #include "FileListDataObject.h"
 #include "FolderBrowseDialog.h"
 #include "Wildcard.h"
@@ -53,31 +54,6 @@ CString workFolder()
     ::CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
 }
-
-class OutputFile {
-public:
-    explicit OutputFile(const CString& path)
-        : path_(path), handle_(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr))
-    {
-        if (handle_ == INVALID_HANDLE_VALUE)
-            throw CZipLastErrorException("Couldn't open file for writing out extraction " + path);
-    }
-    ~OutputFile() { ::CloseHandle(handle_); }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    // A full disk must not pass for a complete file.
-    void write(const char* bytes, uint32_t count)
-    {
-        DWORD written = 0;
-        if (!::WriteFile(handle_, bytes, count, &written, nullptr) || written != count)
-            throw CZipLastErrorException("Failed to write out extraction " + path_);
-    }
-
-private:
-    CString path_;
-    HANDLE handle_;
-};
 
 // Keeps an entry open in the engine for as long as it is read.
 class OpenEntry {
@@ -186,13 +162,14 @@ bool MainWindow::mayOverwrite(const CString& target, OverwriteMode& mode)
 
 void MainWindow::writeOpenEntry(const CString& target)
 {
-    OutputFile output(target);
+    ExtractedFile output(target);
     uint32_t got;
     do {
         got = archive_.readFile(copyBuffer_, copyBuffer_.size());
         if (got)
             output.write(copyBuffer_, got);
     } while (got == copyBuffer_.size());
+    output.finish();
 }
 
 void MainWindow::reportRefusedNames()

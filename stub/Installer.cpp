@@ -1,6 +1,7 @@
 #include "Installer.h"
 
 #include "ExeSlots.h"
+#include "ExtractedFile.h"
 #include "ZipPaths.h"
 #include "ZipTime.h"
 
@@ -114,42 +115,6 @@ void showWarning(const CString& text)
 {
     ::MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONWARNING);
 }
-
-class OutputFile {
-public:
-    explicit OutputFile(const CString& path)
-        : path_(path),
-          handle_(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr))
-    {
-        if (handle_ == INVALID_HANDLE_VALUE)
-            throw CZipLastErrorException("Couldn't open file for writing out extraction " + path);
-    }
-    // A file that was not finished (bad data, wrong password, full disk)
-    // must not stay behind looking installed.
-    ~OutputFile()
-    {
-        ::FlushFileBuffers(handle_);
-        ::CloseHandle(handle_);
-        if (!complete_)
-            ::DeleteFileA(path_.c_str());
-    }
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-
-    void markComplete() { complete_ = true; }
-
-    void write(const char* bytes, uint32_t count)
-    {
-        DWORD written = 0;
-        if (!::WriteFile(handle_, bytes, count, &written, nullptr) || written != count)
-            throw CZipLastErrorException("Failed to write out extraction " + path_);
-    }
-
-private:
-    CString path_;
-    HANDLE handle_;
-    bool complete_ = false;
-};
 }
 
 int Installer::run()
@@ -211,12 +176,12 @@ void Installer::refuseEscapingName(long index) const
 
 void Installer::writeEntry(const CString& path)
 {
-    OutputFile output(path);
+    ExtractedFile output(path);
     uint32_t got;
     do {
         got = archive_.readFile(buffer_, buffer_.size());
         if (got)
             output.write(buffer_, got);
     } while (got == buffer_.size());
-    output.markComplete();
+    output.finish();
 }

@@ -16,6 +16,7 @@ enum class OpenMode {
     ReadOnlyAlways,    // archive fallback when writing is refused
     ReadExisting,      // a file being added or a stub being copied
     TempDeleteOnClose, // scratch file that disappears when closed
+    CreateForWriting,  // an extracted file: made afresh, nobody else may use it meanwhile
 };
 
 enum class Origin { Begin = 0, Current = 1, End = 2 };

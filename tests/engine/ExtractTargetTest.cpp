@@ -1,5 +1,7 @@
 // What every extracting program asks of the engine about the files it
-// writes: which names are refused, and the time a written file gets.
+// writes: which names are refused, what is left of an unfinished file, and
+// the time a written file gets.
+#include "ExtractedFile.h"
 #include "TestSupport.h"
 #include "ZipPaths.h"
 #include "ZipTime.h"
@@ -73,4 +75,22 @@ TEST(StoredTime, AValidDateIsGivenToTheFileAndAnInvalidOneLeavesItsTime)
     header.modificationDate = storedDate(2000, 2, 29);
     header.modificationTime = 0;
     EXPECT_TRUE(applyStoredTime(path, header)) << "a leap day";
+}
+
+TEST(ExtractedFiles, OnlyAFinishedFileStays)
+{
+    const std::string folder = scratchFolder();
+    {
+        ExtractedFile finished(folder + "finished.txt");
+        finished.write("all of it", 9);
+        finished.finish();
+    }
+    EXPECT_EQ(readBytes(folder + "finished.txt"), "all of it");
+
+    writeBytes(folder + "cut.txt", "an older copy");
+    {
+        ExtractedFile cut(folder + "cut.txt");
+        cut.write("the begin", 9);
+    }
+    EXPECT_EQ(os::fileAttributes(folder + "cut.txt"), os::kNoAttributes);
 }

@@ -146,6 +146,18 @@ protected:
         EXPECT_EQ(runCommand(window.handle(), ID_ACTIONS_EXTRACT, std::move(after)).size(), expected);
     }
 
+    // Extract into out, which exists; the text of the one message that follows.
+    std::string extractToOutAndReadMessage()
+    {
+        std::filesystem::create_directories(out);
+        std::string told;
+        extractTo(out, {[&](HWND box) {
+            told = messageOf(box);
+            press(box, IDOK);
+        }});
+        return told;
+    }
+
     std::string makeFile(const std::string& name, const std::string& content = "old")
     {
         std::filesystem::create_directories(std::filesystem::path(out + name).parent_path());
@@ -237,12 +249,7 @@ TEST_F(Extraction, HostileNamesAreRefusedAndTheRestLands)
     for (const std::string& name : hostile)
         entries.emplace_back(name, "");
     openArchive(entries);
-    std::filesystem::create_directories(out);
-    std::string told;
-    extractTo(out, {[&](HWND box) {
-        told = messageOf(box);
-        press(box, IDOK);
-    }});
+    const std::string told = extractToOutAndReadMessage();
     EXPECT_EQ(readBytes(out + "good.txt"), "good");
     EXPECT_EQ(readBytes(out + "docs\\fine.txt"), "fine");
     for (const char* name : {"up.txt", "up2.txt", "outside", "out\\outside"})
@@ -251,6 +258,18 @@ TEST_F(Extraction, HostileNamesAreRefusedAndTheRestLands)
     for (const char* shown : {"..\\up.txt", "docs\\..\\..\\up2.txt", "C:x.txt", "good.txt:stream", "docs\\nul.txt",
                               "..\\outside\\"})
         EXPECT_NE(told.find(std::string("\r\n") + shown), std::string::npos) << shown << " in " << told;
+}
+
+TEST_F(Extraction, AnEntryWithBadDataIsReportedAndLeavesNoFile)
+{
+    RawEntry damaged("damaged.txt", "these bytes do not match the stored check value");
+    damaged.crcOfData = false;
+    damaged.crc = 0x12345678;
+    openArchive({{"good.txt", "good"}, damaged});
+    const std::string told = extractToOutAndReadMessage();
+    EXPECT_EQ(readBytes(out + "good.txt"), "good");
+    EXPECT_FALSE(exists(out + "damaged.txt"));
+    EXPECT_NE(told.find("Corrupt zip file found when exstacting damaged.txt"), std::string::npos) << told;
 }
 
 TEST_F(Extraction, ASpannedSetIsReadDiskAfterDiskFromRowsInAnyOrder)

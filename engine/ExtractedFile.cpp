@@ -1,0 +1,31 @@
+#include "ExtractedFile.h"
+
+#include "ZipException.h"
+
+ExtractedFile::ExtractedFile(const CString& path)
+    : path_(path), file_(os::openFile(path, os::OpenMode::CreateForWriting))
+{
+    if (file_ == os::kInvalidFile)
+        throw CZipLastErrorException("Couldn't open file for writing out extraction " + path);
+}
+
+ExtractedFile::~ExtractedFile()
+{
+    os::closeFile(file_);
+    if (!finished_)
+        os::removeFile(path_);
+}
+
+void ExtractedFile::write(const char* bytes, uint32_t count)
+{
+    uint32_t written = 0;
+    if (!os::writeFile(file_, bytes, count, written) || written != count)
+        throw CZipLastErrorException("Failed to write out extraction " + path_);
+}
+
+void ExtractedFile::finish()
+{
+    if (!os::flushFile(file_))
+        throw CZipLastErrorException("Failed to write out extraction " + path_);
+    finished_ = true;
+}
