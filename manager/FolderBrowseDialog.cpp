@@ -167,7 +167,7 @@ void FolderBrowseDialog::onEndLabelEdit(const NMTVDISPINFOA& edit)
 
 void FolderBrowseDialog::showRenamed()
 {
-    tree_.refill(renamedParent_);
+    tree_.expand(renamedParent_);
     const HTREEITEM renamed = tree_.findChild(renamedParent_, renamedText_);
     if (renamed)
         TreeView_SelectItem(tree_.handle(), renamed);
@@ -211,7 +211,9 @@ void FolderBrowseDialog::createFolderIn(HTREEITEM item)
                       MB_OK);
         return;
     }
-    tree_.refill(item);
+    // Opened, not just refilled: selecting a child of a closed folder opens it,
+    // and the reading that comes with that would delete the child being selected.
+    tree_.expand(item);
     const HTREEITEM created = tree_.findChild(item, name);
     if (!created)
         return;

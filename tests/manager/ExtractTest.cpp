@@ -308,17 +308,23 @@ TEST_F(Extraction, ASpannedSetIsReadDiskAfterDiskFromRowsInAnyOrder)
 }
 
 // The tree's context menu sends its commands for the folder the right click selected.
-TEST_F(Extraction, TheChooserNumbersANewFolderAndKeepsAFolderThatHoldsAFile)
+TEST_F(Extraction, TheChooserNumbersANewFolderRenamesItAndKeepsAFolderThatHoldsAFile)
 {
     openArchive({{"a.txt", "a"}});
     std::filesystem::create_directories(out + "New Folder");
     makeFile("full\\kept.txt");
     std::string told;
+    std::string selectedAfterCreate;
+    bool editingAfterCreate = false;
     runCommand(window.handle(), ID_ACTIONS_EXTRACT, {[&](HWND chooser) {
                    HWND tree = control(chooser, IDC_FOLDER_TREE);
                    showFolder(chooser, out);
                    ::SendMessageA(chooser, WM_COMMAND, ID_FOLDER_CREATE, 0);
-                   TreeView_EndEditLabelNow(tree, TRUE);
+                   selectedAfterCreate = itemText(tree, TreeView_GetSelection(tree));
+                   HWND edit = TreeView_GetEditControl(tree);
+                   editingAfterCreate = edit != nullptr;
+                   ::SetWindowTextA(edit, "Renamed");
+                   TreeView_EndEditLabelNow(tree, FALSE);
                    showFolder(chooser, out + "full");
                    ::PostMessageA(chooser, WM_COMMAND, ID_FOLDER_DELETE, 0);
                    HWND box = boxOver(chooser);
@@ -327,7 +333,10 @@ TEST_F(Extraction, TheChooserNumbersANewFolderAndKeepsAFolderThatHoldsAFile)
                    waitFor([&] { return !::IsWindow(box); });
                    press(chooser, IDCANCEL);
                }});
-    EXPECT_TRUE(isFolder(out + "New Folder (2)"));
+    EXPECT_EQ(selectedAfterCreate, "New Folder (2)");
+    ASSERT_TRUE(editingAfterCreate) << "a new folder is offered for renaming";
+    EXPECT_TRUE(isFolder(out + "Renamed"));
+    EXPECT_FALSE(isFolder(out + "New Folder (2)"));
     EXPECT_EQ(told, "The folder cold not be deleted.\r\n\r\nIt may not be empty");
     EXPECT_TRUE(exists(out + "full\\kept.txt"));
     EXPECT_FALSE(exists(out + "a.txt")) << "Cancel extracts nothing";
