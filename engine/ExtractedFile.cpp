@@ -1,6 +1,8 @@
 #include "ExtractedFile.h"
 
+#include "ZipBuffer.h"
 #include "ZipException.h"
+#include "ZipFile.h"
 
 ExtractedFile::ExtractedFile(const CString& path)
     : path_(path), file_(os::openFile(path, os::OpenMode::CreateForWriting))
@@ -28,4 +30,16 @@ void ExtractedFile::finish()
     if (!os::flushFile(file_))
         throw CZipLastErrorException("Failed to write out extraction " + path_);
     finished_ = true;
+}
+
+void extractOpenEntry(CZipFile& archive, const CString& path, CZipBuffer& buffer)
+{
+    ExtractedFile output(path);
+    uint32_t got;
+    do {
+        got = archive.readFile(buffer, buffer.size());
+        if (got)
+            output.write(buffer, got);
+    } while (got == buffer.size());
+    output.finish();
 }

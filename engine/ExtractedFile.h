@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+class CZipBuffer;
+class CZipFile;
+
 class ExtractedFile {
 public:
     explicit ExtractedFile(const CString& path);
@@ -24,3 +27,6 @@ private:
     os::FileHandle file_;
     bool finished_ = false;
 };
+
+// Writes the archive's open entry to path through buffer: whole, or not at all.
+void extractOpenEntry(CZipFile& archive, const CString& path, CZipBuffer& buffer);

@@ -128,7 +128,7 @@ CString MainWindow::extractEntry(const CString& folder, int index, OverwriteMode
     target += archive_.getCurrentOpenFileFileName();
     if (mode != OverwriteMode::overwriteAll && fileExists(target) && !mayOverwrite(target, mode))
         return CString();
-    writeOpenEntry(target);
+    extractOpenEntry(archive_, target, copyBuffer_);
     if (!archive_.isTarMode() && !archive_.isGzipMode())
         applyStoredTime(target, *archive_.getFileHeader(index));
     return target;
@@ -158,18 +158,6 @@ bool MainWindow::mayOverwrite(const CString& target, OverwriteMode& mode)
     else if (answer == ConfirmDialog::kNoToAll)
         mode = OverwriteMode::skipAll;
     return answer == ConfirmDialog::kYes || answer == ConfirmDialog::kYesToAll;
-}
-
-void MainWindow::writeOpenEntry(const CString& target)
-{
-    ExtractedFile output(target);
-    uint32_t got;
-    do {
-        got = archive_.readFile(copyBuffer_, copyBuffer_.size());
-        if (got)
-            output.write(copyBuffer_, got);
-    } while (got == copyBuffer_.size());
-    output.finish();
 }
 
 void MainWindow::reportRefusedNames()

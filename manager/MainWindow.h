@@ -125,7 +125,6 @@ private:
     CString extractEntry(const CString& folder, int index, OverwriteMode& mode, bool withPath);
     bool refusedName(int index, const CString& written);
     bool mayOverwrite(const CString& target, OverwriteMode& mode);
-    void writeOpenEntry(const CString& target);
     void reportRefusedNames();
     void openWithProgram(const CString& path);
     bool extractForDrop(const CString& folder, const std::vector<int32_t>& indices, CString& failure);

@@ -157,7 +157,7 @@ void Installer::extractEntry(const CString& installDir, long index)
         createEntryFolders(path, archive_.getCurrentOpenFilePath());
         const CString name = archive_.getCurrentOpenFileFileName();
         if (!name.empty()) {
-            writeEntry(path + name);
+            extractOpenEntry(archive_, path + name, buffer_);
             applyStoredTime(path + name, *archive_.getFileHeader(index));
         }
         archive_.closeFile(entry);
@@ -172,16 +172,4 @@ void Installer::refuseEscapingName(long index) const
     const CString& name = archive_.getFileHeader(index)->name;
     if (leavesDestination(name))
         throw CZipException("Not installed, the name leads outside the install directory: " + name);
-}
-
-void Installer::writeEntry(const CString& path)
-{
-    ExtractedFile output(path);
-    uint32_t got;
-    do {
-        got = archive_.readFile(buffer_, buffer_.size());
-        if (got)
-            output.write(buffer_, got);
-    } while (got == buffer_.size());
-    output.finish();
 }

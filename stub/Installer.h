@@ -15,7 +15,6 @@ private:
     bool confirm(const CString& installDir) const;
     void extractEntry(const CString& installDir, long index);
     void refuseEscapingName(long index) const;
-    void writeEntry(const CString& path);
 
     StubCallBack callback_;
     CZipFile archive_;
