@@ -226,7 +226,7 @@ HTREEITEM FolderTree::findChild(HTREEITEM parent, const CString& text) const
     return nullptr;
 }
 
-CString FolderTree::textOf(HTREEITEM item) const
+CString treeItemText(HWND tree, HTREEITEM item)
 {
     char text[MAX_PATH] = {};
     TVITEMA query = {};
@@ -234,8 +234,13 @@ CString FolderTree::textOf(HTREEITEM item) const
     query.hItem = item;
     query.pszText = text;
     query.cchTextMax = sizeof text;
-    ::SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+    ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
     return text;
+}
+
+CString FolderTree::textOf(HTREEITEM item) const
+{
+    return treeItemText(tree_, item);
 }
 
 CString FolderTree::pathOf(HTREEITEM item) const

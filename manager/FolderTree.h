@@ -12,6 +12,9 @@
 
 #include <vector>
 
+// The text a tree control shows for the item.
+CString treeItemText(HWND tree, HTREEITEM item);
+
 class FolderTree {
 public:
     FolderTree() = default;

@@ -3,6 +3,7 @@
 // entry with the program of its type.
 #include "ConfirmDialog.h"
 #include "DialogScript.h"
+#include "FolderTree.h"
 #include "ManagerTestSupport.h"
 #include "Settings.h"
 #include "SimulatedDrive.h"
@@ -21,22 +22,10 @@ using testing_support::readBytes;
 using Names = std::vector<std::string>;
 
 namespace {
-std::string itemText(HWND tree, HTREEITEM item)
-{
-    char text[MAX_PATH] = {};
-    TVITEMA query = {};
-    query.mask = TVIF_TEXT;
-    query.hItem = item;
-    query.pszText = text;
-    query.cchTextMax = sizeof text;
-    ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-    return text;
-}
-
 HTREEITEM childWith(HWND tree, HTREEITEM parent, const std::function<bool(const std::string&)>& matches)
 {
     for (HTREEITEM child = TreeView_GetChild(tree, parent); child; child = TreeView_GetNextSibling(tree, child))
-        if (matches(itemText(tree, child)))
+        if (matches(treeItemText(tree, child)))
             return child;
     return nullptr;
 }
@@ -320,7 +309,7 @@ TEST_F(Extraction, TheChooserNumbersANewFolderRenamesItAndKeepsAFolderThatHoldsA
                    HWND tree = control(chooser, IDC_FOLDER_TREE);
                    showFolder(chooser, out);
                    ::SendMessageA(chooser, WM_COMMAND, ID_FOLDER_CREATE, 0);
-                   selectedAfterCreate = itemText(tree, TreeView_GetSelection(tree));
+                   selectedAfterCreate = treeItemText(tree, TreeView_GetSelection(tree));
                    HWND edit = TreeView_GetEditControl(tree);
                    editingAfterCreate = edit != nullptr;
                    ::SetWindowTextA(edit, "Renamed");
