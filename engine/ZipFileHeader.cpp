@@ -40,6 +40,16 @@ struct LargeValues {
     CString data;
 };
 
+// The Unicode path block's head: version 1, then the CRC-32 of the name as
+// the record stores it.
+constexpr size_t kUnicodePathHeadSize = 5;
+constexpr char kUnicodePathVersion = 1;
+
+uint32_t checksumOf(const CString& text)
+{
+    return ::crc32(0L, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size()));
+}
+
 CString windowsForm(CString name)
 {
     std::replace(name.begin(), name.end(), '/', '\\');
@@ -146,14 +156,11 @@ void CZipFileHeader::decodeName()
 // knew nothing of the block.
 bool CZipFileHeader::unicodePathName(CString& utf8) const
 {
-    constexpr size_t kHeadSize = 5;
     CString block;
-    if (!zipextra::find(extraField, zipextra::kUnicodePath, block) || block.size() < kHeadSize || block[0] != 1)
+    if (!zipextra::find(extraField, zipextra::kUnicodePath, block) || block.size() < kUnicodePathHeadSize
+        || block[0] != kUnicodePathVersion || get32(block.data() + 1) != checksumOf(recordName))
         return false;
-    const uInt length = static_cast<uInt>(recordName.size());
-    if (get32(block.data() + 1) != ::crc32(0L, reinterpret_cast<const Bytef*>(recordName.data()), length))
-        return false;
-    utf8 = block.substr(kHeadSize);
+    utf8 = block.substr(kUnicodePathHeadSize);
     return true;
 }
 
@@ -169,9 +176,8 @@ void CZipFileHeader::setName(const CString& systemName)
     if (!ascii && os::nameToUtf8(systemName, utf8)) {
         recordName = utf8;
         flags |= kFlagUtf8;
-        const uInt length = static_cast<uInt>(utf8.size());
-        char head[5] = {1};
-        put32(head + 1, ::crc32(0L, reinterpret_cast<const Bytef*>(utf8.data()), length));
+        char head[kUnicodePathHeadSize] = {kUnicodePathVersion};
+        put32(head + 1, checksumOf(utf8));
         extraField = zipextra::replace(extraField, zipextra::kUnicodePath, CString(head, sizeof head) + utf8);
     }
     nameLength = static_cast<uint16_t>(recordName.size());
