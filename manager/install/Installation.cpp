@@ -1,6 +1,6 @@
 #include "Installation.h"
 
-#include "../shellext/QuaylinkGuids.h"
+#include "../../shellext/QuaylinkGuids.h"
 #include "os/Os.h"
 
 #include <windows.h>
