@@ -20,6 +20,8 @@ public:
 
     bool read(CZipFile* file, CZipRecordReader& records);
     uint32_t write();
+    // The central record as write() puts it in the file.
+    void appendCentralRecord(CString& out) const;
     uint32_t writeLocalFileHeader();
     bool readLocal(uint16_t& extraLength) const;
     bool CheckCrcAndSizes(const char* values) const;

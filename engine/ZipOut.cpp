@@ -5,6 +5,7 @@
 #include "ZipBytes.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 constexpr uint64_t kLargestZipSize = 0xFFFFFFFFull;
@@ -77,23 +78,35 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
 {
     if (isReadOnly() || !isDirectoryOnCurrentDisk())
         return false;
-    refuseUnsafeChange(false);
+    refuseUnsafeChange();
     if (spanningMode_)
         refuseOversizedSpan(files, keepFolderNames);
-    if (replaceExisting && !isRemovableDrive(path_))
-        removeReplacedEntries(files, keepFolderNames);
+    const std::vector<CZipFileHeader*> replaced =
+        replaceExisting && !isRemovableDrive(path_) ? entriesNamedLike(files, keepFolderNames)
+                                                    : std::vector<CZipFileHeader*>();
+    const int firstNew = centralDir_.getHeaderCount();
     endInflate();
     entryOpen_ = false;
-    writeFailed_ = false;
     centralDir_.RemoveFromDisk();
     if (spanningMode_)
         bufferedMode_ = true;
     password_ = callback_->getPassword();
-    addEachFile(files, option, keepFolderNames, deflateLevelFor(option));
-    if (spanningMode_)
-        leaveBufferedMode(true);
-    centralDir_.write();
-    throwIfWriteFailed();
+    try {
+        addEachFile(files, option, keepFolderNames, deflateLevelFor(option));
+        if (spanningMode_)
+            leaveBufferedMode(true);
+        writeDirectory();
+    } catch (...) {
+        // The failure to report is the first one; the entries already
+        // replaced are still taken out if the archive allows it.
+        try {
+            if (centralDir_.isLoaded())
+                removeReplaced(replaced, firstNew);
+        } catch (const CZipException&) {
+        }
+        throw;
+    }
+    removeReplaced(replaced, firstNew);
     callback_->setStatusText("Ready");
     return true;
 }
@@ -119,14 +132,26 @@ void CZipFile::refuseOversizedSpan(const std::vector<CString>& files, bool keepF
     }
 }
 
-void CZipFile::removeReplacedEntries(const std::vector<CString>& files, bool keepFolderNames)
+std::vector<CZipFileHeader*> CZipFile::entriesNamedLike(const std::vector<CString>& files, bool keepFolderNames)
 {
-    std::vector<CZipFileHeader*> replaced;
+    std::vector<CZipFileHeader*> found;
     for (const CString& path : files)
         if (CZipFileHeader* header = centralDir_.getFileFromName(entryNameFor(path, keepFolderNames)))
-            replaced.push_back(header);
-    if (!replaced.empty())
-        removeSomeFiles(replaced);
+            found.push_back(header);
+    return found;
+}
+
+// An entry being replaced goes only once its replacement is in the archive,
+// so that no failure of the new one can cost the old.
+void CZipFile::removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNew)
+{
+    std::set<CString> added;
+    for (int i = firstNew; i < centralDir_.getHeaderCount(); ++i)
+        added.insert(centralDir_.getFileHeader(i)->name);
+    replaced.erase(std::remove_if(replaced.begin(), replaced.end(),
+                                  [&](const CZipFileHeader* old) { return !added.count(old->name); }),
+                   replaced.end());
+    removeSomeFiles(replaced);
 }
 
 void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level)
@@ -146,7 +171,7 @@ void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, b
 // disk was refused is closed; there is nowhere left to put a directory.
 void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level)
 {
-    const int64_t entryStart = myGetFileSize();
+    const uint64_t entryStart = static_cast<uint64_t>(myGetFileSize());
     const int entriesBefore = centralDir_.getHeaderCount();
     try {
         addSingleNewFile(path, option, keepFolderNames, !password_.empty(), level);
@@ -159,29 +184,36 @@ void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolde
     }
 }
 
-void CZipFile::restoreDirectory(int64_t end)
+// The directory goes behind the data; should writing it fail, it is written
+// there once more so that the data does not stay without one.
+void CZipFile::writeDirectory()
 {
+    const uint64_t dataEnd = static_cast<uint64_t>(myGetFileSize());
     try {
-        writeFailed_ = false;
-        if (spanningMode_) {
-            leaveBufferedMode(is_open());
-        } else {
-            seekg(end, begin);
-            setEndOfFile();
-        }
-        if (is_open())
-            centralDir_.write();
-    } catch (const CZipException&) {
-        // The first failure is the one to report.
+        centralDir_.write();
+    } catch (...) {
+        restoreDirectory(dataEnd);
+        throw;
     }
 }
 
-void CZipFile::throwIfWriteFailed()
+// After a failed change: the file cut where its intact data ends and the
+// directory, as it now stands, written there. The failure being reported
+// is the first one; another one here changes nothing about that.
+void CZipFile::restoreDirectory(uint64_t dataEnd)
 {
-    if (!writeFailed_)
-        return;
-    writeFailed_ = false;
-    throw CZipLastErrorException("Failed to write the file");
+    try {
+        if (spanningMode_) {
+            leaveBufferedMode(is_open());
+        } else {
+            seekg(static_cast<int64_t>(dataEnd), begin);
+            setEndOfFile();
+        }
+        if (is_open())
+            centralDir_.writeAtEnd();
+    } catch (const CZipException&) {
+        // The first failure is the one to report.
+    }
 }
 
 CString CZipFile::convertName(CString name, bool toWindows)
@@ -220,7 +252,6 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
     header.compressedSize = encrypt ? zipbytes::kEncryptionHeaderSize : 0;
     if (!spanningMode_) {
         header.writeLocalFileHeader();
-        throwIfWriteFailed();
     }
     stream_ = z_stream();
     entryOpen_ = false;
@@ -268,7 +299,6 @@ void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFil
 void CZipFile::finishEntryInPlace(CZipFileHeader& header)
 {
     header.writeLocalFileHeader();
-    throwIfWriteFailed();
     flush();
     seekg(static_cast<int64_t>(header.compressedSize), current);
     // Readers that see flag bit 3 expect the descriptor behind the data and
@@ -287,7 +317,6 @@ void CZipFile::finishSpannedEntry(CZipFileHeader& header, os::FileHandle tempora
     header.localHeaderOffset = static_cast<uint64_t>(myGetFileSize());
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.writeLocalFileHeader();
-    throwIfWriteFailed();
     copyFromTemporary(temporary, header.compressedSize);
     flush();
     writeDescriptor(&header);
@@ -303,7 +332,6 @@ void CZipFile::copyFromTemporary(os::FileHandle temporary, uint64_t size)
         if (!os::readFile(temporary, inputBuffer_, chunk, got) || got < chunk)
             throw CZipLastErrorException("Failed to read data for file " + path_);
         write(inputBuffer_, chunk, false);
-        throwIfWriteFailed();
         size -= chunk;
     }
 }
@@ -329,7 +357,6 @@ void CZipFile::writeDescriptor(const CZipFileHeader* header)
         size = kDescriptorSize;
     }
     write(record, size, true);
-    throwIfWriteFailed();
 }
 
 void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header,
@@ -382,7 +409,6 @@ void CZipFile::writeEntryData(uint32_t count, os::FileHandle target)
         return;
     if (target == os::kInvalidFile) {
         write(outputBuffer_, count, false);
-        throwIfWriteFailed();
         return;
     }
     uint32_t written = 0;
