@@ -141,8 +141,11 @@ private:
     void refuseOversizedSpan(const std::vector<CString>& files, bool keepFolderNames);
     std::vector<CZipFileHeader*> entriesNamedLike(const std::vector<CString>& files, bool keepFolderNames);
     void removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNew);
-    void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level);
-    void addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level);
+    void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
+                     uint64_t& addedEnd);
+    void addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level);
+    void keepWhatIsIntact(const std::vector<CZipFileHeader*>& replaced, int firstNew, uint64_t dataEnd,
+                          uint64_t addedEnd);
     bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt,
                           int level);
     CString entryNameFor(const CString& path, bool keepFolderNames);
@@ -156,7 +159,6 @@ private:
     void copyFromTemporary(os::FileHandle temporary, uint64_t size);
     void refuseSizesPastReservation(const CZipFileHeader& header, const CString& path) const;
     void writeDescriptor(const CZipFileHeader* header);
-    void writeDirectory();
     void restoreDirectory(uint64_t dataEnd);
     CString convertName(CString name, bool toWindows);
 

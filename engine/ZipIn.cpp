@@ -100,7 +100,9 @@ CString CZipFile::currentName() const
 void CZipCentralDir::openFile(int index)
 {
     current_ = headers_[static_cast<size_t>(index)];
-    if (owner_->currentDisk_ != current_->firstDisk && !owner_->askForSpecificDisk(current_->firstDisk))
+    // In an archive that is one file, every entry lies in it, whatever its disk number says.
+    if (owner_->currentDisk_ != current_->firstDisk && owner_->isSpannedSet()
+        && !owner_->askForSpecificDisk(current_->firstDisk))
         throw CZipException("Unable to open file " + current_->name);
     const CString message = "Corrupt zip file found when trying to read local header : " + current_->name;
     try {

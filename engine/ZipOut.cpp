@@ -85,6 +85,8 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
         replaceExisting && !isRemovableDrive(path_) ? entriesNamedLike(files, keepFolderNames)
                                                     : std::vector<CZipFileHeader*>();
     const int firstNew = centralDir_.getHeaderCount();
+    const uint64_t dataEnd = centralDir_.isLoaded() ? centralDir_.directoryPosition() : myGetFileSize();
+    uint64_t addedEnd = dataEnd;
     endInflate();
     entryOpen_ = false;
     centralDir_.RemoveFromDisk();
@@ -92,18 +94,12 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
         bufferedMode_ = true;
     password_ = callback_->getPassword();
     try {
-        addEachFile(files, option, keepFolderNames, deflateLevelFor(option));
+        addEachFile(files, option, keepFolderNames, deflateLevelFor(option), addedEnd);
         if (spanningMode_)
             leaveBufferedMode(true);
-        writeDirectory();
+        centralDir_.write();
     } catch (...) {
-        // The failure to report is the first one; the entries already
-        // replaced are still taken out if the archive allows it.
-        try {
-            if (centralDir_.isLoaded())
-                removeReplaced(replaced, firstNew);
-        } catch (const CZipException&) {
-        }
+        keepWhatIsIntact(replaced, firstNew, dataEnd, addedEnd);
         throw;
     }
     removeReplaced(replaced, firstNew);
@@ -154,24 +150,25 @@ void CZipFile::removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNe
     removeSomeFiles(replaced);
 }
 
-void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level)
+// addedEnd follows the end of the last entry added whole.
+void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
+                           uint64_t& addedEnd)
 {
     for (const CString& path : files) {
         if (callback_->checkForUserCancel())
             break;
-        if (isAddable(path, path_))
-            addOrRestore(path, option, keepFolderNames, level);
+        if (isAddable(path, path_)) {
+            addWholeOrNothing(path, option, keepFolderNames, level);
+            addedEnd = static_cast<uint64_t>(myGetFileSize());
+        }
         deflateEnd(&stream_);
         EmptyPtrList();
     }
 }
 
-// A failure while an entry is written drops that entry and leaves every
-// complete entry readable behind a fresh directory. A spanned set whose next
-// disk was refused is closed; there is nowhere left to put a directory.
-void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level)
+// An entry that fails while it is written leaves no record behind.
+void CZipFile::addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level)
 {
-    const uint64_t entryStart = static_cast<uint64_t>(myGetFileSize());
     const int entriesBefore = centralDir_.getHeaderCount();
     try {
         addSingleNewFile(path, option, keepFolderNames, !password_.empty(), level);
@@ -179,21 +176,31 @@ void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolde
         deflateEnd(&stream_);
         if (centralDir_.getHeaderCount() > entriesBefore)
             centralDir_.RemoveFile(nullptr, entriesBefore, 0);
-        restoreDirectory(entryStart);
         throw;
     }
 }
 
-// The directory goes behind the data; should writing it fail, it is written
-// there once more so that the data does not stay without one.
-void CZipFile::writeDirectory()
+// After a failed batch the entries added whole stay, behind a fresh
+// directory, and the entries they replace go. On a disk too full even for
+// that directory, the archive goes back to what it was before the batch. A
+// spanned set whose next disk was refused is closed: there is nowhere left
+// to put a directory.
+void CZipFile::keepWhatIsIntact(const std::vector<CZipFileHeader*>& replaced, int firstNew, uint64_t dataEnd,
+                                uint64_t addedEnd)
 {
-    const uint64_t dataEnd = static_cast<uint64_t>(myGetFileSize());
-    try {
-        centralDir_.write();
-    } catch (...) {
+    restoreDirectory(addedEnd);
+    if (!centralDir_.isLoaded() && !spanningMode_ && is_open()) {
+        std::vector<CZipFileHeader*> added;
+        for (int i = firstNew; i < centralDir_.getHeaderCount(); ++i)
+            added.push_back(centralDir_.getFileHeader(i));
+        centralDir_.RemoveFiles(added, std::vector<uint64_t>(added.size(), 0));
         restoreDirectory(dataEnd);
-        throw;
+    }
+    try {
+        if (centralDir_.isLoaded())
+            removeReplaced(replaced, firstNew);
+    } catch (const CZipException&) {
+        // The first failure is the one to report.
     }
 }
 
