@@ -130,6 +130,7 @@ private:
     bool isDirectoryOnCurrentDisk() const;
 
     // Reading entries
+    void takeFirstInput(uint32_t dataStart, uint32_t got);
     bool refillInput();
     void copyStored();
     bool inflateSome();
@@ -202,7 +203,7 @@ private:
     void CryptEncode(char& c);
     void CryptDecode(char& c);
     void CryptEncodeBuffer(CZipBuffer& buffer, uint32_t count);
-    void CryptDecodeBuffer(uint32_t count);
+    void CryptDecodeBuffer();
     void CryptCryptHeader(uint32_t check, CZipBuffer& buffer);
     bool CryptCheck();
 

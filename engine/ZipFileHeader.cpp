@@ -280,21 +280,33 @@ uint32_t CZipFileHeader::writeLocalFileHeader()
     return owner_->write(record.data(), static_cast<uint32_t>(record.size()), true);
 }
 
-// Leaves the file at the entry's data.
-bool CZipFileHeader::readLocal(uint16_t& localExtraLength) const
+// One read brings the local header and, for a small entry, all of its data:
+// testing many small entries costs a read each, not several.
+bool CZipFileHeader::readLocal(uint32_t& dataStart, uint32_t& got) const
 {
-    char record[kLocalRecordSize];
-    if (!owner_->readExactly(record, sizeof record))
+    CZipBuffer& buffer = owner_->readBuffer_;
+    const uint64_t headerSize = uint64_t{kLocalRecordSize} + nameLength + extraLength;
+    const uint64_t entrySize = headerSize + std::min(compressedSize, UINT64_MAX - headerSize);
+    got = owner_->read(buffer, static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), entrySize)), false);
+    if (got < kLocalRecordSize)
         throw CZipException("Bad zip file" + owner_->getPath());
-    localExtraLength = get16(record + 28);
-    if (get32(record) != kLocalSignature || get16(record + 6) != flags || get16(record + 8) != method
-        || (method != 0 && method != 8) || get16(record + 26) != nameLength)
+    if (!localHeaderFits(buffer))
         return false;
-    owner_->seekg(nameLength, CZipFile::current);
-    CString localExtra(localExtraLength, '\0');
-    if (localExtraLength && !owner_->readExactly(&localExtra[0], localExtraLength))
-        throw CZipException("Bad zip file" + owner_->getPath());
-    return IsDataDescr() || localMatches(record, localExtra);
+    dataStart = kLocalRecordSize + get16(buffer + 26) + get16(buffer + 28);
+    if (got < dataStart) {
+        if (owner_->read(buffer + got, dataStart - got, false) != dataStart - got)
+            throw CZipException("Bad zip file" + owner_->getPath());
+        got = dataStart;
+    }
+    const CString localExtra(buffer + kLocalRecordSize + nameLength, get16(buffer + 28));
+    return IsDataDescr() || localMatches(buffer, localExtra);
+}
+
+// The signature, and what the local header shares with the central record.
+bool CZipFileHeader::localHeaderFits(const char* record) const
+{
+    return get32(record) == kLocalSignature && get16(record + 6) == flags && get16(record + 8) == method
+           && (method == 0 || method == 8) && get16(record + 26) == nameLength;
 }
 
 // Sizes of all ones continue in the local ZIP64 block, which holds both of

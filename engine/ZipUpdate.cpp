@@ -78,19 +78,20 @@ std::vector<CZipFile::Extent> CZipFile::entryExtents()
     const uint64_t fileSize = static_cast<uint64_t>(myGetFileSize());
     uint64_t windowStart = 0;
     uint32_t windowLength = 0;
+    auto inWindow = [&](uint64_t start) {
+        return start >= windowStart && start - windowStart + zipbytes::kLocalRecordSize <= windowLength;
+    };
     for (CZipFileHeader* header : headersInFileOrder()) {
         const uint64_t start = header->localHeaderOffset;
-        const bool inWindow = start >= windowStart && start - windowStart + zipbytes::kLocalRecordSize <= windowLength;
-        if (!inWindow && start < fileSize) {
+        if (!inWindow(start) && start < fileSize) {
             windowStart = start;
             windowLength = static_cast<uint32_t>(std::min<uint64_t>(kHeaderWindow, fileSize - start));
             seekg(static_cast<int64_t>(start), begin);
             if (read(readBuffer_, windowLength, false) != windowLength)
                 throw CZipLastErrorException("Error while trying to find data");
         }
-        const char* local = readBuffer_ + (start - windowStart);
-        const bool found = start >= windowStart && start - windowStart + zipbytes::kLocalRecordSize <= windowLength
-                           && zipbytes::get32(local) == zipbytes::kLocalSignature;
+        const char* local = inWindow(start) ? readBuffer_ + (start - windowStart) : nullptr;
+        const bool found = local && zipbytes::get32(local) == zipbytes::kLocalSignature;
         const uint64_t headerSize = found ? uint64_t{zipbytes::kLocalRecordSize} + zipbytes::get16(local + 26)
                                                 + zipbytes::get16(local + 28)
                                           : header->GetSize(true);
