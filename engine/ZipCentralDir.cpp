@@ -196,13 +196,13 @@ uint64_t CZipCentralDir::readZip64EndRecord(uint64_t endPosition)
 bool CZipCentralDir::findZip64EndRecord(uint64_t endPosition, char* record, uint64_t& at, bool& located) const
 {
     char locator[kZip64LocatorSize];
-    if (endPosition < kZip64LocatorSize + kZip64EndRecordSize)
+    const uint64_t base = owner_->getExeOffset();
+    if (endPosition < base + kZip64LocatorSize + kZip64EndRecordSize)
         return false;
     const uint64_t locatorPosition = endPosition - kZip64LocatorSize;
     located = readAt(locatorPosition, locator, sizeof locator) && get32(locator) == kZip64LocatorSignature;
     if (!located)
         return false;
-    const uint64_t base = owner_->getExeOffset();
     const uint64_t recorded = get64(locator + 8);
     const uint64_t places[] = {recorded < locatorPosition - base ? base + recorded : 0,
                                locatorPosition - kZip64EndRecordSize};

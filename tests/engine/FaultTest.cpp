@@ -227,15 +227,15 @@ ChangeRun runChange(const Sample& sample, const Change& change, Fault fault, con
     return {disk.operations(), std::min(disk.peakUse(), fault.room), failed};
 }
 
-// Each operation refused in turn, and every twentieth of the room the change
+// Each operation refused in turn, and every tenth of the room the change
 // needs, from none up.
 std::vector<Fault> faultsFor(const ChangeRun& clean)
 {
     std::vector<Fault> faults;
     for (int failAt = 1; failAt <= clean.operations; ++failAt)
         faults.push_back({failAt, kRoomy});
-    for (int64_t step = 0; step < 20; ++step)
-        faults.push_back({0, clean.peakUse * step / 20});
+    for (int64_t step = 0; step < 10; ++step)
+        faults.push_back({0, clean.peakUse * step / 10});
     return faults;
 }
 
