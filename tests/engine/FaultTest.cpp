@@ -137,10 +137,10 @@ void expectPeersFindEntries(const std::map<std::string, Contents>& required, con
     for (const auto& [path, entries] : required) {
         EXPECT_EQ(std::system(("unzip -tqq '" + path + "' >/dev/null 2>&1").c_str()), 0) << path;
         for (const auto& [name, content] : entries) {
-            std::string hex;
+            manifest << path << '\t' << name << '\t';
             for (unsigned char c : content)
-                hex += "0123456789abcdef"[c >> 4] + std::string(1, "0123456789abcdef"[c & 15]);
-            manifest << path << '\t' << name << '\t' << hex << '\n';
+                manifest << "0123456789abcdef"[c >> 4] << "0123456789abcdef"[c & 15];
+            manifest << '\n';
         }
     }
     manifest.close();
