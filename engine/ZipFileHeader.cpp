@@ -205,8 +205,11 @@ struct CZipFileHeader::CentralValues {
     CString extra;
 };
 
-// Only what does not fit its field goes into the ZIP64 block: an entry
-// within the classic limits is written exactly as it was read.
+// Only what does not fit its field goes into the ZIP64 block, and the block
+// is there only when something does: the block an entry came with held the
+// fields that were all ones then, which a rewrite (an offset moved by a
+// conversion or a deletion) may have changed. Every other block stays as it
+// came.
 CZipFileHeader::CentralValues CZipFileHeader::centralValues() const
 {
     LargeValues large;
@@ -217,7 +220,8 @@ CZipFileHeader::CentralValues CZipFileHeader::centralValues() const
     if (firstDisk == kZip64Marker16)
         large.disk(firstDisk);
     values.versionNeeded = large.data.empty() ? versionNeeded : std::max(versionNeeded, kZip64Version);
-    values.extra = large.data.empty() ? extraField : zipextra::replace(extraField, zipextra::kZip64, large.data);
+    values.extra = large.data.empty() ? zipextra::remove(extraField, zipextra::kZip64)
+                                      : zipextra::replace(extraField, zipextra::kZip64, large.data);
     return values;
 }
 

@@ -70,8 +70,10 @@ class Peers:
 
     @staticmethod
     def seven_zip(archive, password=None, only=()):
+        """7z exits 0 on what it only warns about, a headers error among them."""
         command = ["7z", "t", "-tzip", "-p" + (password or ""), archive] + list(only)
-        return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT).returncode == 0
+        result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        return result.returncode == 0 and b"WARNING" not in result.stdout
 
     @staticmethod
     def python(archive, password=None, only=()):
