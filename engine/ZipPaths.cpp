@@ -1,5 +1,7 @@
 #include "ZipPaths.h"
 
+#include "os/Os.h"
+
 // Plain string searches only: the stub links this, and stream classes would
 // bring the whole locale machinery into it.
 namespace {
@@ -40,14 +42,30 @@ bool namesDevice(const CString& component)
     for (const char* device : kDevices)
         if (base == device)
             return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    if (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)
+        return false;
+    // Ports are numbered 1 to 9, and the system takes the superscript digits
+    // one to three (here in UTF-8) for ports as well.
+    const CString number = base.substr(3);
+    static const char* const kSuperscripts[] = {"\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+    for (const char* superscript : kSuperscripts)
+        if (number == superscript)
+            return true;
+    return number.size() == 1 && number[0] >= '1' && number[0] <= '9';
+}
+
+// Judged in UTF-8, where the system's spelling allows: a character of the
+// code page is then one and the same however the page encodes it.
+CString inUtf8(const CString& name)
+{
+    CString utf8;
+    return os::nameToUtf8(name, utf8) ? utf8 : name;
 }
 } // namespace
 
 bool leavesDestination(const CString& stored)
 {
-    const CString name = stored.substr(0, stored.find('\0'));
+    const CString name = inUtf8(stored.substr(0, stored.find('\0')));
     if (name.empty() || isSeparator(name[0]) || name.find(':') != CString::npos)
         return true;
     size_t start = 0;
