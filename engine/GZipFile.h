@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 
 #include <zlib.h>
@@ -6,7 +7,7 @@
 #include <cstdint>
 
 // Presents a gzip file as an archive with one member: its decompressed content.
-class CGZipFile {
+class PACKROOK_ENGINE_API CGZipFile {
 public:
     CGZipFile() = default;
     ~CGZipFile();

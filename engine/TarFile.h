@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 #include "os/Os.h"
 
@@ -7,7 +8,7 @@
 
 // Lists and reads the members of an uncompressed tar file, as written by the
 // ustar, GNU and pax formats. Nothing is ever written to a tar file.
-class CTarFile {
+class PACKROOK_ENGINE_API CTarFile {
 public:
     CTarFile();
     ~CTarFile();

@@ -1,9 +1,10 @@
 #pragma once
+#include "EngineApi.h"
 #include <cstdint>
 
 // An owned block of bytes whose size never changes; bulk copies work in
 // chunks of this size so that no loop allocates per chunk.
-class CZipBuffer {
+class PACKROOK_ENGINE_API CZipBuffer {
 public:
     static constexpr uint32_t kDefaultSize = 1000000;
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipFileHeader.h"
 #include "ZipString.h"
 
@@ -12,7 +13,7 @@ class CZipRecordReader;
 // The directory of a zip archive: the entries in archive order, an index by
 // stored name, and the end record with the archive comment. The engine
 // rewrites all of it at the end of the file after every change.
-class CZipCentralDir {
+class PACKROOK_ENGINE_API CZipCentralDir {
 public:
     struct EndRecord {
         uint32_t signature = 0;

@@ -1,11 +1,12 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 
 #include <cstdint>
 #include <stdexcept>
 
 // Every failure of the engine reaches the caller as one of these two classes.
-class CZipException : public std::logic_error {
+class PACKROOK_ENGINE_API CZipException : public std::logic_error {
 public:
     explicit CZipException(const CString& message);
     CZipException(const CZipException&) = default;
@@ -17,7 +18,7 @@ public:
 
 // Carries the operating system's error code from the moment it was thrown,
 // so the message can explain what the system refused.
-class CZipLastErrorException : public CZipException {
+class PACKROOK_ENGINE_API CZipLastErrorException : public CZipException {
 public:
     explicit CZipLastErrorException(const CString& message);
     CZipLastErrorException(const CZipLastErrorException&) = default;

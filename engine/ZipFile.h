@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "CallBack.h"
 #include "GZipFile.h"
 #include "TarFile.h"
@@ -17,7 +18,7 @@
 
 // The one object through which a program works on an archive: a zip archive
 // it can read and change, or a tar or gzip file it can only read.
-class CZipFile {
+class PACKROOK_ENGINE_API CZipFile {
 public:
     enum eMoveMode { begin = 0, current = 1, end = 2 };
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 
 #include <cstdint>
@@ -8,7 +9,7 @@ class CZipRecordReader;
 
 // One entry as the directory holds it: the fields of its central record, and
 // the code that reads and writes its central and local records.
-class CZipFileHeader {
+class PACKROOK_ENGINE_API CZipFileHeader {
 public:
     static constexpr uint16_t kFlagEncrypted = 0x0001;
     static constexpr uint16_t kFlagDataDescriptor = 0x0008;

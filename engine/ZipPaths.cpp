@@ -1,5 +1,6 @@
 #include "ZipPaths.h"
 
+#include "ZipFile.h"
 #include "os/Os.h"
 
 // Plain string searches only: the stub links this, and stream classes would
@@ -79,4 +80,22 @@ bool leavesDestination(const CString& stored)
         start = end + 1;
     }
     return false;
+}
+
+bool refusedForExtraction(const CZipFile& archive, int index, const CString& written)
+{
+    const bool nameFits = archive.isGzipMode() || archive.isTarMode() || archive.getFileHeader(index)->nameFitsSystem;
+    return !nameFits || leavesDestination(written);
+}
+
+CString refusedNamesWarning(const std::vector<CString>& names, size_t shown, const char* lineBreak)
+{
+    CString text = CString("These entries were not extracted: their names would lead outside the folder, to a "
+                           "device or to a stream, or the system cannot hold them.")
+                   + lineBreak;
+    for (size_t i = 0; i < names.size() && i < shown; ++i)
+        text += lineBreak + names[i];
+    if (names.size() > shown)
+        text += lineBreak + CString("... and ") + std::to_string(names.size() - shown) + " more";
+    return text;
 }

@@ -54,8 +54,8 @@ FileHandle openFile(const CString& path, OpenMode mode)
         return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
     case OpenMode::TempDeleteOnClose:
         return createTemporary(path);
-    case OpenMode::CreateForWriting:
-        return createFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    case OpenMode::CreateNew:
+        return createFile(path, GENERIC_WRITE, 0, CREATE_NEW, 0);
     }
     return INVALID_HANDLE_VALUE;
 }
@@ -132,6 +132,11 @@ int64_t fileSizeAtPath(const CString& path)
 bool removeFile(const CString& path)
 {
     return ::DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool replaceFile(const CString& from, const CString& to)
+{
+    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 namespace {

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 using namespace testing_support;
 
 namespace {
@@ -89,9 +92,11 @@ TEST(StoredTime, AValidDateIsGivenToTheFileAndAnInvalidOneLeavesItsTime)
     EXPECT_TRUE(applyStoredTime(path, header)) << "a leap day";
 }
 
-TEST(ExtractedFiles, OnlyAFinishedFileStays)
+// A name already taken (a leftover of an interrupted extraction) is passed over.
+TEST(ExtractedFiles, OnlyAFinishedFileTakesItsNameAndAnUnfinishedOneReplacesNothing)
 {
     const std::string folder = scratchFolder();
+    writeBytes(folder + "~packrook1.tmp", "another file");
     {
         ExtractedFile finished(folder + "finished.txt");
         finished.write("all of it", 9);
@@ -104,5 +109,15 @@ TEST(ExtractedFiles, OnlyAFinishedFileStays)
         ExtractedFile cut(folder + "cut.txt");
         cut.write("the begin", 9);
     }
-    EXPECT_EQ(os::fileAttributes(folder + "cut.txt"), os::kNoAttributes);
+    EXPECT_EQ(readBytes(folder + "cut.txt"), "an older copy");
+    {
+        ExtractedFile none(folder + "none.txt");
+        none.write("the begin", 9);
+    }
+    std::vector<std::string> names;
+    for (const auto& file : std::filesystem::directory_iterator(folder))
+        names.push_back(file.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"cut.txt", "finished.txt", "~packrook1.tmp"}));
+    EXPECT_EQ(readBytes(folder + "~packrook1.tmp"), "another file");
 }

@@ -32,6 +32,12 @@ def run(*arguments, check=True):
     return result
 
 
+def refused(result):
+    """The names listed in the one warning of an extraction that left entries out."""
+    lines = result.err[result.err.index("These entries were not extracted: "):].split("\n")
+    return [line for line in lines[2:] if line]
+
+
 def listing(archive):
     """packrook-cli's listing as (uncompressed, compressed, crc, attributes, name) tuples."""
     lines = run("list", native(archive)).out.splitlines()
