@@ -13,8 +13,8 @@ public:
     // An empty answer means the files of this batch are not encrypted.
     virtual CString getPassword() = 0;
     virtual void setStatusText(CString text) = 0;
-    virtual bool checkForUserCancel() { return false; }
+    virtual bool checkForUserCancel();
 
 protected:
-    ~ICallBack() = default;
+    ~ICallBack();
 };

@@ -18,10 +18,10 @@ public:
     bool open(const CString& path);
     long getFileCount() const;
     uint64_t getUncompressedSize(int index) const;
-    uint64_t getCompressedSize(int index) const { return getUncompressedSize(index); }
+    uint64_t getCompressedSize(int index) const;
     CString getFileName(int index) const;
     CString getPath(int index) const;
-    CString getAttributes(int) const { return CString(); }
+    CString getAttributes(int index) const;
 
     bool openFile(int index);
     uint32_t readFile(void* buffer, uint32_t size);

@@ -14,9 +14,9 @@ public:
     CZipBuffer& operator=(const CZipBuffer&) = delete;
 
     void reset();
-    uint32_t size() const { return size_; }
-    operator char*() { return data_; }
-    operator const char*() const { return data_; }
+    uint32_t size() const;
+    operator char*();
+    operator const char*() const;
 
 private:
     uint32_t size_;

@@ -9,8 +9,8 @@
 class PACKROOK_ENGINE_API CZipException : public std::logic_error {
 public:
     explicit CZipException(const CString& message);
-    CZipException(const CZipException&) = default;
-    CZipException& operator=(const CZipException&) = default;
+    CZipException(const CZipException&);
+    CZipException& operator=(const CZipException&);
     ~CZipException() override;
 
     virtual CString getMessage() const;
@@ -21,12 +21,12 @@ public:
 class PACKROOK_ENGINE_API CZipLastErrorException : public CZipException {
 public:
     explicit CZipLastErrorException(const CString& message);
-    CZipLastErrorException(const CZipLastErrorException&) = default;
-    CZipLastErrorException& operator=(const CZipLastErrorException&) = default;
+    CZipLastErrorException(const CZipLastErrorException&);
+    CZipLastErrorException& operator=(const CZipLastErrorException&);
     ~CZipLastErrorException() override;
 
     CString getMessage() const override;
-    uint32_t errorCode() const { return errorCode_; }
+    uint32_t errorCode() const;
 
 private:
     uint32_t errorCode_;

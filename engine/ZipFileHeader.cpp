@@ -64,6 +64,21 @@ CString cutAtZero(const CString& text)
 
 CZipFileHeader::CZipFileHeader(CZipFile* owner) : owner_(owner) {}
 
+uint32_t CZipFileHeader::getCRC() const
+{
+    return crc32;
+}
+
+bool CZipFileHeader::IsEncrypted() const
+{
+    return (flags & kFlagEncrypted) != 0;
+}
+
+bool CZipFileHeader::IsDataDescr() const
+{
+    return (flags & kFlagDataDescriptor) != 0;
+}
+
 // Names and comments are kept as the bytes they are, zero bytes included,
 // so that a rewritten directory still matches the local headers.
 void CZipFileHeader::readVariablePart(CZipRecordReader& records, CString& target, uint16_t length, bool lastError,

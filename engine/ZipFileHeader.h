@@ -38,9 +38,9 @@ public:
     bool hasLargeSizes() const;
 
     uint32_t GetSize(bool local) const;
-    uint32_t getCRC() const { return crc32; }
-    bool IsEncrypted() const { return (flags & kFlagEncrypted) != 0; }
-    bool IsDataDescr() const { return (flags & kFlagDataDescriptor) != 0; }
+    uint32_t getCRC() const;
+    bool IsEncrypted() const;
+    bool IsDataDescr() const;
 
     CString getFileName() const;
     CString getPath() const;

@@ -20,5 +20,8 @@ bool leavesDestination(const CString& name);
 // The manager, the command line and the self-extractor pass such entries
 // over, extract the rest, and name them in one warning at the end.
 bool refusedForExtraction(const CZipFile& archive, int index, const CString& written);
-// That warning, naming the first `shown` entries and counting the others.
-CString refusedNamesWarning(const std::vector<CString>& names, size_t shown, const char* lineBreak = "\r\n");
+// That warning, naming the first `shown` entries and counting the others;
+// a message box names the first 20.
+constexpr size_t kRefusedNamesShown = 20;
+CString refusedNamesWarning(const std::vector<CString>& names, size_t shown = kRefusedNamesShown,
+                            const char* lineBreak = "\r\n");

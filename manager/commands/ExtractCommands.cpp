@@ -17,7 +17,6 @@
 
 namespace {
 constexpr const char* kCaption = "Packrook";
-constexpr size_t kRefusedNamesShown = 20;
 
 CString withBackslash(CString path)
 {
@@ -165,7 +164,7 @@ void MainWindow::reportRefusedNames()
 {
     if (refusedNames_.empty())
         return;
-    const CString text = refusedNamesWarning(refusedNames_, kRefusedNamesShown);
+    const CString text = refusedNamesWarning(refusedNames_);
     refusedNames_.clear();
     ::MessageBoxA(window_, text.c_str(), kCaption, MB_ICONWARNING | MB_OK);
 }
