@@ -16,20 +16,6 @@ namespace {
 constexpr char kCaption[] = "Packrook";
 constexpr char kProgramFilesPlaceholder[] = "$$PROGRAMFILES$$";
 
-CString ownPath()
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
-CString currentDirectory()
-{
-    char path[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, path);
-    return path;
-}
-
 CString programFilesFolder()
 {
     char path[MAX_PATH] = {};
@@ -55,7 +41,7 @@ CString installDirectory()
 {
     const CString slot = installDirSlot();
     if (slot.empty())
-        return currentDirectory();
+        return os::currentFolder();
     const size_t placeholder = slot.find(kProgramFilesPlaceholder);
     if (slot.find("$$") == CString::npos || placeholder == CString::npos)
         return slot;
@@ -82,9 +68,7 @@ std::vector<CString> components(CString path)
 
 void createFolder(const CString& path)
 {
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        ::CreateDirectoryA(path.c_str(), nullptr);
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!os::createFolder(path))
         throw CZipException("Failed to create directory " + path);
 }
 
@@ -126,7 +110,7 @@ int Installer::run()
     installDir = withBackslash(installDir);
     try {
         createInstallDirectory(installDir);
-        archive_.openZipFile(ownPath());
+        archive_.openZipFile(os::programPath());
     } catch (const CZipException& error) {
         showWarning(error.getMessage());
         return 1;

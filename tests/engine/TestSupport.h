@@ -27,6 +27,12 @@ std::string copyToScratch(const std::string& sample);
 
 // The lines of a sample's ".list" file.
 std::vector<std::string> expectedListing(const std::string& sample);
+// The entries of python_languages.zip, names in Chinese, Greek, Arabic and
+// with an emoji, as Python wrote them: each holds its own stored name.
+constexpr char kLanguagesSample[] = "python_languages.zip";
+std::vector<std::string> languageNames();
+// A stored name as a path below a folder, with the system's separators.
+std::string localName(std::string storedName);
 // The same format made from what the engine reports.
 std::vector<std::string> listing(const CZipFile& archive);
 
