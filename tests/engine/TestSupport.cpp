@@ -28,8 +28,17 @@ std::string fromEnvironment(const char* name)
     std::replace(path.begin(), path.end(), '/', kSeparator);
     return path;
 }
+} // namespace
+
+std::string join(const std::string& folder, const std::string& name)
+{
+    if (!folder.empty() && folder.back() == kSeparator)
+        return folder + name;
+    return folder + kSeparator + name;
+}
 
 #ifdef _WIN32
+namespace {
 // std::filesystem stops at 260 characters here, and tests make deeper trees.
 void removeTree(const std::wstring& folder)
 {
@@ -52,6 +61,7 @@ void removeTree(const std::wstring& folder)
     }
     ::RemoveDirectoryW(folder.c_str());
 }
+} // namespace
 
 void removeFolder(const std::string& folder)
 {
@@ -63,14 +73,6 @@ void removeFolder(const std::string& folder)
     fs::remove_all(folder);
 }
 #endif
-}
-
-std::string join(const std::string& folder, const std::string& name)
-{
-    if (!folder.empty() && folder.back() == kSeparator)
-        return folder + name;
-    return folder + kSeparator + name;
-}
 
 std::string testdata(const std::string& name)
 {

@@ -20,6 +20,8 @@ std::string testdata(const std::string& name);
 // A fresh, empty folder for the running test (with a trailing separator).
 std::string scratchFolder();
 std::string join(const std::string& folder, const std::string& name);
+// With everything below it, however deep.
+void removeFolder(const std::string& folder);
 
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
