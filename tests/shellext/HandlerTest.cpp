@@ -263,10 +263,14 @@ TEST_F(WithMailClient, AddToNamedArchiveBuildsItBesideTheFiles)
     byName.lpVerb = "delete";
     EXPECT_EQ(E_INVALIDARG, handler->InvokeCommand(&byName));
 #ifdef _WIN64
-    // Above 4 GiB a name's pointer may have nothing in bits 16 to 31.
-    auto* high = static_cast<char*>(::VirtualAlloc(reinterpret_cast<void*>(0x200000000), 4096,
-                                                   MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    ASSERT_EQ(reinterpret_cast<char*>(0x200000000), high);
+    // Above 4 GiB a name's pointer may have nothing in bits 16 to 31: the
+    // first free place of that kind holds one.
+    char* high = nullptr;
+    for (uintptr_t place = 0x200000000; !high && place < 0x10000000000; place += 0x100000000)
+        high = static_cast<char*>(::VirtualAlloc(reinterpret_cast<void*>(place), 4096, MEM_RESERVE | MEM_COMMIT,
+                                                 PAGE_READWRITE));
+    ASSERT_NE(nullptr, high);
+    ASSERT_EQ(0u, HIWORD(reinterpret_cast<ULONG_PTR>(high)));
     std::strcpy(high, "delete");
     byName.lpVerb = high;
     EXPECT_EQ(E_INVALIDARG, handler->InvokeCommand(&byName));
