@@ -327,17 +327,17 @@ TEST_F(WithMailClient, FiveThousandLongPathsAllReachTheArchive)
 
 TEST_F(WithMailClient, ZipAndEmailAttachesTheArchiveBuiltInTheTemporaryFolder)
 {
-    char temporary[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temporary);
-    const std::string archive = std::string(temporary) + "mailed.zip";
-    std::filesystem::remove(archive);
-    IContextMenu* handler = newHandler({newFile("other.txt"), newFile("mailed.txt")});
+    // A name beyond the Explorer's code page takes the wide call.
+    const std::string archive = os::tempFolder() + "报告 mailed.zip";
+    std::filesystem::remove(std::filesystem::u8path(archive));
+    IContextMenu* handler = newHandler({newFile("other.txt"), newFile("报告 mailed.txt")});
     EXPECT_EQ(S_OK, invoke(handler, 4));
     handler->Release();
 
     ASSERT_EQ(1, mail_->calls);
+    EXPECT_TRUE(mail_->wide);
     EXPECT_EQ(archive, mail_->pathName);
-    EXPECT_EQ((std::vector<std::string>{"mailed.txt", "other.txt"}), entryNames(archive));
+    EXPECT_EQ((std::vector<std::string>{"报告 mailed.txt", "other.txt"}), entryNames(archive));
     EXPECT_EQ(0u, mail_->session);
     EXPECT_EQ(0u, mail_->parent);
     EXPECT_EQ(9u, mail_->flags);
