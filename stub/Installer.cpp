@@ -35,11 +35,21 @@ CString programFilesFolder()
     return windowsFolder.substr(0, colon + 1) + "\\program files";
 }
 
+// A slot holds what the maker's code page spelt: UTF-8 where it ran on
+// today's Windows, the legacy code page on older ones. Either way the stub
+// reads it in its own.
+CString slotText(const char* slot)
+{
+    CString text;
+    os::nameFromUtf8(slot, text);
+    return text;
+}
+
 // Text in front of the placeholder is dropped: the folder it stands for is
 // always a full path.
 CString installDirectory()
 {
-    const CString slot = installDirSlot();
+    const CString slot = slotText(installDirSlot());
     if (slot.empty())
         return os::currentFolder();
     const size_t placeholder = slot.find(kProgramFilesPlaceholder);
@@ -106,7 +116,7 @@ int Installer::run()
     CString installDir = installDirectory();
     if (!confirm(installDir))
         return 0;
-    const CString runFile = runFileSlot();
+    const CString runFile = slotText(runFileSlot());
     installDir = withBackslash(installDir);
     try {
         createInstallDirectory(installDir);

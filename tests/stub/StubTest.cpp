@@ -158,6 +158,16 @@ TEST_F(StubInstall, NamesOfEveryLanguageInstallIntoALongFolder)
         EXPECT_EQ(readBytes(target + "\\" + localName(name)), name);
 }
 
+// A program made where the code page was 1252 installs into the folder its
+// maker named, on a system where the stub speaks UTF-8.
+TEST_F(StubInstall, AnInstallFolderSpeltInTheLegacyCodePageKeepsItsName)
+{
+    makeProgram(buildZip({{"x.txt", "x"}}), folder + "caf\xE9", "");
+    const StubRun result = run();
+    EXPECT_EQ(textsOf(result), std::vector<std::string>{"Packrook: " + confirmation(folder + "café")});
+    EXPECT_EQ(readBytes(folder + "café\\x.txt"), "x");
+}
+
 TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
 {
     makeProgram(buildZip({{"readme.txt", "text"}, {"tools/marker.exe", readBytes(os::programFolder() + kMarkerProgram)}}),
