@@ -119,7 +119,13 @@ private:
 
 bool CZipFile::convertToExe(const CString& exePath, const CString& installDir, const CString& runFile)
 {
-    return writeExe(os::programFolder() + kStubName, exePath, installDir, runFile);
+    // The stub is the one beside this program, never one the current folder
+    // happens to hold.
+    const CString folder = os::programFolder();
+    if (folder.empty())
+        throw CZipException(CString("The folder of this program is unknown, so its ") + kStubName
+                            + " cannot be found");
+    return writeExe(folder + kStubName, exePath, installDir, runFile);
 }
 
 bool CZipFile::writeExe(const CString& stubPath, const CString& exePath, const CString& installDir,

@@ -17,6 +17,7 @@ enum class OpenMode {
     ReadOnlyAlways,    // archive fallback when writing is refused
     ReadExisting,      // a file being added or a stub being copied
     TempDeleteOnClose, // scratch file that disappears when closed
+    CreateForWriting,  // made afresh (an existing file is emptied), nobody else may use it meanwhile
     CreateNew,         // an extracted file's first home: never an existing file, nobody else may use it meanwhile
 };
 

@@ -73,6 +73,8 @@ FileHandle openFile(const CString& path, OpenMode mode)
         return handle(::open(path.c_str(), O_RDONLY));
     case OpenMode::TempDeleteOnClose:
         return handle(openTemporary(path));
+    case OpenMode::CreateForWriting:
+        return handle(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
     case OpenMode::CreateNew:
         return handle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666));
     }

@@ -168,6 +168,8 @@ FileHandle openFile(const CString& path, OpenMode mode)
         return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
     case OpenMode::TempDeleteOnClose:
         return createTemporary(path);
+    case OpenMode::CreateForWriting:
+        return createFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
     case OpenMode::CreateNew:
         return createFile(path, GENERIC_WRITE, 0, CREATE_NEW, 0);
     }

@@ -19,9 +19,9 @@ def native(path):
     return PATH_PREFIX + path
 
 
-def run(*arguments, check=True):
-    command = ([EMULATOR] if EMULATOR else []) + [CLI] + [str(a) for a in arguments]
-    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+def run(*arguments, check=True, program=CLI, cwd=None):
+    command = ([EMULATOR] if EMULATOR else []) + [program] + [str(a) for a in arguments]
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600, cwd=cwd)
     result.out = result.stdout.decode("latin-1").replace("\r\n", "\n")
     result.err = result.stderr.decode("latin-1").replace("\r\n", "\n")
     if check and result.returncode != 0:
