@@ -252,7 +252,8 @@ bool removeFile(const CString& path)
 
 bool replaceFile(const CString& from, const CString& to)
 {
-    return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    return ::MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 namespace {
