@@ -37,7 +37,7 @@ void checkParameters(const CString& installDir, const CString& runFile)
 {
     checkSlotValue(installDir, "The install directory");
     checkSlotValue(runFile, "The file to run");
-    if (!runFile.empty() && leavesDestination(runFile))
+    if (!runFile.empty() && leavesDestination(runFileInInstallDir(runFile)))
         throw CZipException("The file to run of a self-extracting program must lie inside its install directory: " + runFile);
 }
 

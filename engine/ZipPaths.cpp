@@ -3,6 +3,8 @@
 #include "ZipFile.h"
 #include "os/Os.h"
 
+#include <algorithm>
+
 // Plain string searches only: the stub links this, and stream classes would
 // bring the whole locale machinery into it.
 namespace {
@@ -80,6 +82,13 @@ bool leavesDestination(const CString& stored)
         start = end + 1;
     }
     return false;
+}
+
+CString runFileInInstallDir(const CString& runFile)
+{
+    CString name = runFile.substr(!runFile.empty() && isSeparator(runFile[0]) ? 1 : 0);
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
 }
 
 bool refusedForExtraction(const CZipFile& archive, int index, const CString& written)

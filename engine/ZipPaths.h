@@ -14,6 +14,11 @@ class CZipFile;
 // byte, as far as a file system ever sees it.
 bool leavesDestination(const CString& name);
 
+// A self-extractor's file to run, as a name inside its install directory
+// (backslashes): the manager writes a file at the top as "\name", which the
+// stub joins to the directory as it stands.
+CString runFileInInstallDir(const CString& runFile);
+
 // An entry that extraction leaves out: the name it would be written under
 // (written: with its folders or without) leaves the destination, or the
 // system cannot spell the entry's name, which would come out as another.

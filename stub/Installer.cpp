@@ -191,7 +191,5 @@ void Installer::extractEntry(const CString& installDir, long index)
 // Names the file the run file names, as the system compares file names.
 bool Installer::isRunFile(const CString& relative) const
 {
-    CString runFile = runFile_;
-    std::replace(runFile.begin(), runFile.end(), '/', '\\');
-    return !runFile.empty() && sameFileName(relative, runFile);
+    return !runFile_.empty() && sameFileName(relative, runFileInInstallDir(runFile_));
 }

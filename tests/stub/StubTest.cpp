@@ -300,6 +300,11 @@ TEST_F(StubInstall, TheRunFileStartsOnlyWhenItsOwnEntryInstalled)
     EXPECT_EQ(installed("marker.exe"), marker);
     EXPECT_FALSE(exists(installDir + "\\tools\\marker-ran.txt"));
     EXPECT_FALSE(exists(folder + "install\\marker-ran.txt"));
+
+    // The manager spells a file at the top with a leading backslash.
+    makeProgram(buildZip({{"marker.exe", marker}}), installDir, "\\marker.exe");
+    EXPECT_EQ(textsOf(run()), std::vector<std::string>{"Packrook: " + confirmation(installDir)});
+    EXPECT_TRUE(appears(installDir + "\\marker-ran.txt")) << "the run file was not started";
 }
 
 TEST_F(StubInstall, AnEmptyInstallDirectoryIsTheCurrentOne)
