@@ -129,6 +129,22 @@ TEST_F(Commands, WildcardsWithSubfoldersAddSubfolderFilesFirst)
     EXPECT_EQ(settings::readSettingInt(settings::kPrefs, "RecurseFolders", 0), 1);
 }
 
+TEST_F(Commands, WildcardsTypedWithTheirFullPathAddFromThatFolder)
+{
+    makeFile("src\\wanted.txt");
+    makeFile("src\\other.doc");
+    const std::string pattern = folder + "src\\*.txt";
+    window.open(folder + "full.zip");
+    addFrom(makeFile("elsewhere\\start.txt"));
+    run(ID_ACTIONS_ADD, {[&](HWND dialog) {
+            setText(dialog, 0x480, pattern);
+            setText(dialog, 0x47c, pattern);
+            press(dialog, IDC_ADD_WILDCARDS);
+        }});
+    EXPECT_EQ(closedNames(folder + "full.zip"), Names{"wanted.txt"});
+    EXPECT_EQ(settings::readSettingString(settings::kPrefs, "LastFileAdded", ""), pattern);
+}
+
 TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)
 {
     const std::string archive = folder + "secret.zip";
