@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <ostream>
 #include <stdexcept>
-#include <vector>
 
 void openExisting(CZipFile& archive, const std::string& path)
 {
@@ -27,6 +26,7 @@ std::string entryName(const CZipFile& archive, int index)
         return archive.getFileName(index);
     std::string name = archive.isTarMode() ? archive.getPath(index) + archive.getFileName(index)
                                            : archive.getFileHeader(index)->name;
+    name.resize(std::min(name.size(), name.find('\0')));
     std::replace(name.begin(), name.end(), '\\', '/');
     return name;
 }
@@ -56,14 +56,12 @@ OpenEntry::OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(i
     }
 }
 
-void OpenEntry::copyTo(std::ostream* out)
+void OpenEntry::copyTo(std::ostream* out, CZipBuffer& buffer)
 {
-    constexpr uint32_t kChunk = 1000000;
-    std::vector<char> buffer(kChunk);
     uint32_t got;
     do {
-        got = archive_.readFile(buffer.data(), kChunk);
+        got = archive_.readFile(buffer, buffer.size());
         if (out)
-            out->write(buffer.data(), got);
-    } while (got == kChunk);
+            out->write(buffer, got);
+    } while (got == buffer.size());
 }

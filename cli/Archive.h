@@ -10,7 +10,8 @@
 void openExisting(CZipFile& archive, const std::string& path);
 void requireWritable(const CZipFile& archive, const std::string& path);
 
-// The entry's name inside the archive, with forward slashes.
+// The entry's name inside the archive, with forward slashes, as far as it
+// is shown: up to a zero byte. Extraction judges and makes that name.
 std::string entryName(const CZipFile& archive, int index);
 
 // Paths between the engine's spelling (the ANSI code page on Windows, the
@@ -27,9 +28,9 @@ public:
     OpenEntry(const OpenEntry&) = delete;
     OpenEntry& operator=(const OpenEntry&) = delete;
 
-    // Reads the entry to its end, which is what makes the engine check its
-    // CRC; the bytes go to out when one is given.
-    void copyTo(std::ostream* out);
+    // Reads the entry to its end through buffer, which is what makes the
+    // engine check its CRC; the bytes go to out when one is given.
+    void copyTo(std::ostream* out, CZipBuffer& buffer);
 
 private:
     CZipFile& archive_;

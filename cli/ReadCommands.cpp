@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 // The entry is opened before anything is made of it, and a damaged entry
 // leaves no file behind that could pass for a good one.
-void extractEntry(CZipFile& archive, int index, const fs::path& target)
+void extractEntry(CZipFile& archive, int index, const fs::path& target, CZipBuffer& buffer)
 {
     OpenEntry entry(archive, index);
     fs::create_directories(target.parent_path());
@@ -22,7 +22,7 @@ void extractEntry(CZipFile& archive, int index, const fs::path& target)
     if (!out)
         throw std::runtime_error("Cannot create " + fromPath(target));
     try {
-        entry.copyTo(&out);
+        entry.copyTo(&out, buffer);
         out.close();
         if (!out)
             throw std::runtime_error("Cannot write " + fromPath(target));
@@ -36,7 +36,7 @@ void extractEntry(CZipFile& archive, int index, const fs::path& target)
     }
 }
 
-bool extractOne(CZipFile& archive, int index, const fs::path& destination)
+bool extractOne(CZipFile& archive, int index, const fs::path& destination, CZipBuffer& buffer)
 {
     const std::string name = entryName(archive, index);
     if (leavesDestination(name)) {
@@ -47,7 +47,7 @@ bool extractOne(CZipFile& archive, int index, const fs::path& destination)
         if (name.back() == '/')
             fs::create_directories(destination / toPath(name));
         else
-            extractEntry(archive, index, destination / toPath(name));
+            extractEntry(archive, index, destination / toPath(name), buffer);
         return true;
     } catch (const CZipException& error) {
         std::cerr << error.getMessage() << "\n";
@@ -66,9 +66,10 @@ int extractCommand(const Words& words)
     CZipFile archive(&callback);
     openExisting(archive, arguments.positionals()[0]);
     const fs::path destination = toPath(arguments.positionals()[1]);
+    CZipBuffer buffer;
     bool allExtracted = true;
     for (int i = 0; i < archive.getFileCount(); ++i)
-        allExtracted = extractOne(archive, i, destination) && allExtracted;
+        allExtracted = extractOne(archive, i, destination, buffer) && allExtracted;
     return allExtracted ? 0 : 1;
 }
 
@@ -79,8 +80,9 @@ int testCommand(const Words& words)
     ConsoleCallBack callback(arguments.value("--password"));
     CZipFile archive(&callback);
     openExisting(archive, arguments.positionals()[0]);
+    CZipBuffer buffer;
     for (int i = 0; i < archive.getFileCount(); ++i)
-        OpenEntry(archive, i).copyTo(nullptr);
+        OpenEntry(archive, i).copyTo(nullptr, buffer);
     std::cout << "OK\n";
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <unordered_map>
 
 namespace fs = std::filesystem;
 
@@ -53,12 +54,20 @@ void openOrCreate(CZipFile& archive, const std::string& path)
         throw std::runtime_error("Cannot create the archive " + path);
 }
 
-int32_t indexOfEntry(const CZipFile& archive, const std::string& name)
+// Each name finds the first entry (in archive order) of exactly that name.
+std::vector<int32_t> indexesOfEntries(const CZipFile& archive, const std::vector<std::string>& names)
 {
-    for (int i = 0; i < archive.getFileCount(); ++i)
-        if (archive.getFileHeader(i)->name == name)
-            return i;
-    throw std::runtime_error("No such entry: " + name);
+    std::unordered_map<std::string, int32_t> indexByName;
+    for (int i = archive.getFileCount() - 1; i >= 0; --i)
+        indexByName[archive.getFileHeader(i)->name] = i;
+    std::vector<int32_t> indexes;
+    for (const std::string& name : names) {
+        const auto found = indexByName.find(name);
+        if (found == indexByName.end())
+            throw std::runtime_error("No such entry: " + name);
+        indexes.push_back(found->second);
+    }
+    return indexes;
 }
 }
 
@@ -87,9 +96,8 @@ int deleteCommand(const Words& words)
     CZipFile archive(&callback);
     openExisting(archive, arguments.positionals()[0]);
     requireWritable(archive, arguments.positionals()[0]);
-    std::vector<int32_t> indexes;
-    for (auto name = arguments.positionals().begin() + 1; name != arguments.positionals().end(); ++name)
-        indexes.push_back(indexOfEntry(archive, *name));
+    std::vector<int32_t> indexes =
+        indexesOfEntries(archive, {arguments.positionals().begin() + 1, arguments.positionals().end()});
     archive.removeSomeFiles(indexes);
     return 0;
 }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <unordered_set>
 #include <vector>
 
 using namespace zipbytes;
@@ -29,9 +31,13 @@ CString commentAt(const char* bytes, uint32_t length, uint32_t available)
 }
 }
 
+// The system's order sees a name only up to a zero byte; whole names that
+// tie there are told apart byte for byte, so that a name is never taken for
+// another that merely starts like it.
 bool CZipCentralDir::NameLess::operator()(const CString& a, const CString& b) const
 {
-    return os::compareNames(a, b) < 0;
+    const int order = os::compareNames(a, b);
+    return order != 0 ? order < 0 : a < b;
 }
 
 CZipCentralDir::CZipCentralDir(CZipFile* owner) : owner_(owner) {}
@@ -102,16 +108,24 @@ bool CZipCentralDir::directoryChecksOut(const char* record, uint64_t position) c
 uint32_t CZipCentralDir::signatureAt(uint64_t position) const
 {
     char bytes[4];
-    if (position + sizeof bytes > static_cast<uint64_t>(owner_->myGetFileSize()))
-        return 0;
+    return readAt(position, bytes, sizeof bytes) ? get32(bytes) : 0;
+}
+
+// False when the bytes are not all in the file.
+bool CZipCentralDir::readAt(uint64_t position, char* bytes, uint32_t count) const
+{
+    const uint64_t fileSize = static_cast<uint64_t>(owner_->myGetFileSize());
+    if (position > fileSize || count > fileSize - position)
+        return false;
     owner_->seekg(static_cast<int64_t>(position), CZipFile::begin);
-    return owner_->readExactly(bytes, sizeof bytes) ? get32(bytes) : 0;
+    return owner_->readExactly(bytes, count);
 }
 
 bool CZipCentralDir::parseCentralDir()
 {
     removeHeaders();
     prefix_ = 0;
+    sound_ = true;
     const uint32_t distance = locateCD();
     end_.distanceFromEnd = static_cast<int32_t>(distance);
     if (distance == kNotFound)
@@ -140,40 +154,77 @@ void CZipCentralDir::readEndRecord(uint32_t distance)
     end_.offset = get32(p + 16);
     end_.commentLength = get16(p + 20);
     end_.comment = end_.commentLength ? commentAt(p + kEndRecordSize, end_.commentLength, distance - kEndRecordSize) : CString();
-    findPrefix(readZip64EndRecord(position));
+    placeDirectory(readZip64EndRecord(position));
+}
+
+// A field of all ones leaves its value to the ZIP64 end record.
+bool CZipCentralDir::classicFieldsOverflow() const
+{
+    return end_.thisDisk == kZip64Marker16 || end_.startDisk == kZip64Marker16
+           || end_.recordsOnThisDisk == kZip64Marker16 || end_.totalRecords == kZip64Marker16
+           || end_.size == kZip64Marker32 || end_.offset == kZip64Marker32;
 }
 
 // A locator right in front of the end record points to the ZIP64 end
-// record, whose numbers take over from the classic ones. Returns where the
-// directory ends: at the first of the end records.
+// record, whose numbers then take over from the classic ones. A locator is
+// taken on more than its signature: the record must be where it says and
+// agree with the classic one; and when the classic record needs no help and
+// its directory ends right at it, the locator is only the last bytes of the
+// directory (an entry's comment, say). Returns where the directory ends: at
+// the first of the end records.
 uint64_t CZipCentralDir::readZip64EndRecord(uint64_t endPosition)
 {
-    char locator[kZip64LocatorSize];
-    if (endPosition < kZip64LocatorSize || signatureAt(endPosition - kZip64LocatorSize) != kZip64LocatorSignature)
+    const bool overflow = classicFieldsOverflow();
+    if (!overflow && owner_->getExeOffset() + end_.offset + end_.size == endPosition)
         return endPosition;
-    owner_->seekg(static_cast<int64_t>(endPosition - kZip64LocatorSize), CZipFile::begin);
-    if (!owner_->readExactly(locator, sizeof locator))
-        throw CZipLastErrorException(corruptMessage("Bad zip file"));
-    // Behind another program's data the recorded offset is off by its
-    // length; the record then sits right in front of its locator.
-    const uint64_t locatorPosition = endPosition - kZip64LocatorSize;
-    const uint64_t places[] = {owner_->getExeOffset() + get64(locator + 8),
-                               locatorPosition - std::min<uint64_t>(locatorPosition, kZip64EndRecordSize)};
-    for (uint64_t at : places) {
-        char record[kZip64EndRecordSize];
-        if (at + kZip64EndRecordSize > locatorPosition || signatureAt(at) != kZip64EndSignature)
-            continue;
-        owner_->seekg(static_cast<int64_t>(at), CZipFile::begin);
-        if (!owner_->readExactly(record, sizeof record))
-            throw CZipLastErrorException(corruptMessage("Bad zip file"));
+    char record[kZip64EndRecordSize];
+    uint64_t at = 0;
+    bool located = false;
+    if (findZip64EndRecord(endPosition, record, at, located) && agreesWithClassic(record)) {
         readZip64Fields(record);
         return at;
     }
-    // A record that says nothing is in the ZIP64 records never needed them:
-    // the locator's signature was only part of the directory's last record.
-    if (end_.totalRecords != kZip64Marker16 && end_.size != kZip64Marker32 && end_.offset != kZip64Marker32)
-        return endPosition;
-    throw CZipException(corruptMessage("Corrupt zip file"));
+    // Without any locator, all ones are simply the largest classic values.
+    if (overflow && located)
+        throw CZipException(corruptMessage("Corrupt zip file"));
+    return endPosition;
+}
+
+// The record ends where its locator begins; it lies at the offset the
+// locator gives, or further on by the length of data in front of the
+// archive, never before.
+bool CZipCentralDir::findZip64EndRecord(uint64_t endPosition, char* record, uint64_t& at, bool& located) const
+{
+    char locator[kZip64LocatorSize];
+    const uint64_t base = owner_->getExeOffset();
+    if (endPosition < base + kZip64LocatorSize + kZip64EndRecordSize)
+        return false;
+    const uint64_t locatorPosition = endPosition - kZip64LocatorSize;
+    located = readAt(locatorPosition, locator, sizeof locator) && get32(locator) == kZip64LocatorSignature;
+    if (!located)
+        return false;
+    const uint64_t recorded = get64(locator + 8);
+    const uint64_t places[] = {recorded < locatorPosition - base ? base + recorded : 0,
+                               locatorPosition - kZip64EndRecordSize};
+    for (uint64_t place : places) {
+        if (place < base || place - base < recorded || place > locatorPosition - kZip64EndRecordSize)
+            continue;
+        if (readAt(place, record, kZip64EndRecordSize) && get32(record) == kZip64EndSignature
+            && get64(record + 4) == locatorPosition - place - 12) {
+            at = place;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CZipCentralDir::agreesWithClassic(const char* record) const
+{
+    auto agrees16 = [](uint64_t classic, uint64_t value) { return classic == kZip64Marker16 || classic == value; };
+    auto agrees32 = [](uint64_t classic, uint64_t value) { return classic == kZip64Marker32 || classic == value; };
+    return agrees16(end_.thisDisk, get32(record + 16)) && agrees16(end_.startDisk, get32(record + 20))
+           && agrees16(end_.recordsOnThisDisk, get64(record + 24)) && agrees16(end_.totalRecords, get64(record + 32))
+           && agrees32(end_.size, get64(record + 40)) && agrees32(end_.offset, get64(record + 48));
 }
 
 void CZipCentralDir::readZip64Fields(const char* record)
@@ -186,53 +237,75 @@ void CZipCentralDir::readZip64Fields(const char* record)
     end_.offset = get64(record + 48);
 }
 
-// Another program's data in front of the archive (some other maker's
-// self-extractor, a prepended header) moves the archive back while its
-// offsets still count from its own start, as in a conversion under way. The
-// directory is then not at its recorded offset but right in front of the end
-// records, and the distance between the two is the length of that data.
-void CZipCentralDir::findPrefix(uint64_t directoryEnd)
+// The directory ends where the end records begin and starts at its recorded
+// offset. Another program's data in front of the archive (some other maker's
+// self-extractor, a prepended header) moves the whole archive back while its
+// offsets still count from its own start, as in a conversion under way: the
+// directory then lies right in front of the end records, further on than
+// recorded, and the distance is the length of that data. A directory found
+// anywhere else is read where it lies, as other tools read it, and one found
+// nowhere at its recorded offset; either way the archive is not changed.
+void CZipCentralDir::placeDirectory(uint64_t directoryEnd)
 {
-    const uint64_t recorded = recordBase() + end_.offset;
-    if (end_.thisDisk != 0 || end_.startDisk != 0 || end_.size > directoryEnd)
+    if (end_.startDisk != end_.thisDisk)
         return;
-    const uint64_t expected = directoryEnd - end_.size;
-    if (expected <= recorded)
+    const uint64_t base = recordBase();
+    const bool recordedInFile = base <= directoryEnd && end_.offset <= directoryEnd - base;
+    const uint64_t recorded = recordedInFile ? base + end_.offset : UINT64_MAX;
+    const uint64_t expected = end_.size <= directoryEnd ? directoryEnd - end_.size : UINT64_MAX;
+    if (expected == recorded && recordedInFile)
         return;
-    if (end_.size > 0 && (signatureAt(recorded) == kCentralSignature || signatureAt(expected) != kCentralSignature))
-        return;
-    prefix_ = expected - recorded;
-}
-
-// Counts beyond the classic 16 bits come from the ZIP64 record; no more
-// records can be believed than the file could hold.
-void CZipCentralDir::refuseImpossibleCount() const
-{
-    const uint64_t fileSize = static_cast<uint64_t>(owner_->myGetFileSize());
-    if (end_.totalRecords > kZip64Marker16 && end_.totalRecords > fileSize / kCentralRecordSize)
+    sound_ = false;
+    const bool foundThere = expected >= base && expected != UINT64_MAX
+                            && (end_.size == 0 || signatureAt(expected) == kCentralSignature);
+    if (foundThere && recorded < expected && end_.thisDisk == 0) {
+        prefix_ = expected - recorded;
+        sound_ = true;
+    } else if (foundThere) {
+        end_.offset = expected - base;
+    } else if (!recordedInFile) {
         throw CZipException(corruptMessage("Corrupt zip file"));
+    }
 }
 
+// The directory holds the records its size makes room for, as other tools
+// read it; a count that says otherwise leaves the archive unchanged. Records
+// beyond the count are taken only as far as they make sense.
 void CZipCentralDir::ReadHeaders()
 {
     if (owner_->currentDisk_ != end_.startDisk && !owner_->askForSpecificDisk(end_.startDisk))
         throw CZipException("Couldn't open the zip information start disk");
     owner_->seekg(static_cast<int64_t>(directoryPosition()), CZipFile::begin);
     removeHeaders();
-    refuseImpossibleCount();
-    headers_.reserve(static_cast<size_t>(end_.totalRecords));
+    const uint64_t roomForRecords = std::min<uint64_t>(end_.size, owner_->myGetFileSize()) / kCentralRecordSize;
+    headers_.reserve(static_cast<size_t>(std::min(end_.totalRecords, roomForRecords)));
     CZipRecordReader records(*owner_, owner_->readBuffer_);
-    for (uint64_t i = 0; i < end_.totalRecords; ++i) {
+    uint64_t consumed = 0;
+    while (consumed < end_.size) {
         if (records.drained())
             nextDiskAtItsEnd();
-        auto* header = new CZipFileHeader(owner_);
-        headers_.push_back(header);
-        if (!header->read(owner_, records))
-            throw CZipLastErrorException(corruptMessage("Corrupt zip file"));
+        auto header = std::make_unique<CZipFileHeader>(owner_);
+        if (!readRecord(*header, records))
+            break;
+        consumed += uint64_t{kCentralRecordSize} + header->nameLength + header->extraLength + header->commentLength;
+        headers_.push_back(header.release());
     }
+    if (consumed != end_.size || headers_.size() != end_.totalRecords)
+        sound_ = false;
     recordOrder_ = headers_;
     indexed_ = false;
     SortHeaders();
+}
+
+bool CZipCentralDir::readRecord(CZipFileHeader& header, CZipRecordReader& records)
+{
+    if (headers_.size() < end_.totalRecords)
+        return header.read(owner_, records);
+    try {
+        return header.read(owner_, records);
+    } catch (const CZipException&) {
+        return false;
+    }
 }
 
 // Entry indexes follow the physical order of the data, whatever the order of
@@ -272,22 +345,11 @@ void CZipCentralDir::indexNames()
     indexed_ = true;
 }
 
-void CZipCentralDir::unindex(CZipFileHeader* header)
-{
-    indexNames();
-    const auto same = nameIndex_.equal_range(header->name);
-    for (auto slot = same.first; slot != same.second; ++slot)
-        if (slot->second == header) {
-            nameIndex_.erase(slot);
-            return;
-        }
-}
-
 CZipFileHeader* CZipCentralDir::getFileFromName(const CString& storedName)
 {
     indexNames();
     auto found = nameIndex_.lower_bound(storedName);
-    if (found != nameIndex_.end() && os::compareNames(found->first, storedName) == 0)
+    if (found != nameIndex_.end() && found->first == storedName)
         return found->second;
     return nullptr;
 }
@@ -308,16 +370,38 @@ void CZipCentralDir::RemoveFile(CZipFileHeader* header, int index, uint64_t stor
 {
     current_ = nullptr;
     CZipFileHeader* entry = index == -1 ? header : headers_[static_cast<size_t>(index)];
-    if (!entry)
-        return;
-    // Entries behind it in the file move, whatever their place in the list.
-    for (CZipFileHeader* other : headers_)
-        if (other->localHeaderOffset > entry->localHeaderOffset)
-            other->localHeaderOffset -= storedSize;
-    unindex(entry);
-    headers_.erase(std::find(headers_.begin(), headers_.end(), entry));
-    delete entry;
-    end_.offset -= storedSize;
+    if (entry)
+        RemoveFiles({entry}, {storedSize});
+}
+
+// Entries behind removed ones in the file move towards the front by the sizes
+// of all removed in front of them, whatever their place in the list.
+void CZipCentralDir::RemoveFiles(const std::vector<CZipFileHeader*>& removed, const std::vector<uint64_t>& storedSizes)
+{
+    current_ = nullptr;
+    std::vector<std::pair<uint64_t, uint64_t>> shifts;
+    for (size_t i = 0; i < removed.size(); ++i)
+        shifts.emplace_back(removed[i]->localHeaderOffset, storedSizes[i]);
+    std::sort(shifts.begin(), shifts.end());
+    uint64_t total = 0;
+    for (auto& shift : shifts)
+        shift.second = total += shift.second;
+    const std::unordered_set<const CZipFileHeader*> gone(removed.begin(), removed.end());
+    for (CZipFileHeader* header : headers_) {
+        auto behind = std::lower_bound(shifts.begin(), shifts.end(), std::make_pair(header->localHeaderOffset, uint64_t{0}));
+        if (!gone.count(header) && behind != shifts.begin())
+            header->localHeaderOffset -= std::prev(behind)->second;
+    }
+    end_.offset -= total;
+    auto isGone = [&](const CZipFileHeader* header) { return gone.count(header) != 0; };
+    if (indexed_) {
+        for (auto slot = nameIndex_.begin(); slot != nameIndex_.end();)
+            slot = isGone(slot->second) ? nameIndex_.erase(slot) : std::next(slot);
+    }
+    recordOrder_.erase(std::remove_if(recordOrder_.begin(), recordOrder_.end(), isGone), recordOrder_.end());
+    headers_.erase(std::remove_if(headers_.begin(), headers_.end(), isGone), headers_.end());
+    for (CZipFileHeader* header : removed)
+        delete header;
 }
 
 void CZipCentralDir::removeHeaders()
@@ -342,6 +426,7 @@ void CZipCentralDir::close()
     const bool loaded = loaded_;
     end_ = EndRecord();
     loaded_ = loaded;
+    sound_ = true;
 }
 
 void CZipCentralDir::RemoveFromDisk()
@@ -360,6 +445,13 @@ void CZipCentralDir::write()
     current_ = nullptr;
     if (loaded_)
         RemoveFromDisk();
+    writeAtEnd();
+}
+
+void CZipCentralDir::writeAtEnd()
+{
+    current_ = nullptr;
+    loaded_ = false;
     owner_->flush();
     owner_->seekg(0, CZipFile::end);
     end_.totalRecords = headers_.size();
@@ -379,6 +471,10 @@ void CZipCentralDir::WriteHeaders()
     end_.recordsOnThisDisk = 0;
     end_.startDisk = owner_->GetCurrentDisk();
     end_.offset = static_cast<uint64_t>(owner_->tellg()) - recordBase();
+    if (!owner_->isSpanningMode()) {
+        writeRecordsInBatches();
+        return;
+    }
     uint16_t previousDisk = end_.startDisk;
     for (size_t i = 0; i < headers_.size(); ++i) {
         end_.size += headers_[i]->write();
@@ -394,6 +490,26 @@ void CZipCentralDir::WriteHeaders()
         }
         previousDisk = disk;
     }
+}
+
+// On one disk the records go out a buffer at a time, not a write each.
+void CZipCentralDir::writeRecordsInBatches()
+{
+    constexpr size_t kBatchSize = 1 << 20;
+    CString batch;
+    auto writeBatch = [&] {
+        owner_->write(batch.data(), static_cast<uint32_t>(batch.size()), true);
+        end_.size += batch.size();
+        batch.clear();
+    };
+    for (const CZipFileHeader* header : headers_) {
+        header->appendCentralRecord(batch);
+        if (batch.size() >= kBatchSize)
+            writeBatch();
+    }
+    if (!batch.empty())
+        writeBatch();
+    end_.recordsOnThisDisk = headers_.size();
 }
 
 // Past the classic limits the ZIP64 end record and its locator go in front

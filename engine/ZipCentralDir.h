@@ -7,6 +7,7 @@
 #include <vector>
 
 class CZipFile;
+class CZipRecordReader;
 
 // The directory of a zip archive: the entries in archive order, an index by
 // stored name, and the end record with the archive comment. The engine
@@ -42,14 +43,23 @@ public:
     // storedSize: the bytes the entry occupied in the file, by which every
     // entry behind it and the directory move towards the front.
     void RemoveFile(CZipFileHeader* header, int index, uint64_t storedSize);
+    // The same for several entries at once, each with its stored size.
+    void RemoveFiles(const std::vector<CZipFileHeader*>& removed, const std::vector<uint64_t>& storedSizes);
     void close();
     void RemoveFromDisk();
     void write();
+    // Writes the directory at the end of the file, whatever was on disk before.
+    void writeAtEnd();
+    // Entry indexes follow the places of the entries in the file.
+    void SortHeaders();
     uint32_t WriteCentralEnd();
     CString getGlobalComment() const { return end_.comment; }
     void setGlobalComment(const CString& comment) { end_.comment = comment; }
     const EndRecord& endRecord() const { return end_; }
     bool isLoaded() const { return loaded_; }
+    // The end records, the directory and the file agree: where the records
+    // say the directory is, it is, holding the records they count.
+    bool isSound() const { return sound_; }
     // The file position that offsets in the records count from: the stub of
     // a conversion under way, or another program's data in front of the archive.
     uint64_t recordBase() const;
@@ -70,25 +80,29 @@ private:
     uint32_t locateCD() const;
     bool directoryChecksOut(const char* record, uint64_t position) const;
     uint32_t signatureAt(uint64_t position) const;
+    bool readAt(uint64_t position, char* bytes, uint32_t count) const;
     void readEndRecord(uint32_t distance);
+    bool classicFieldsOverflow() const;
     uint64_t readZip64EndRecord(uint64_t endPosition);
+    bool findZip64EndRecord(uint64_t endPosition, char* record, uint64_t& at, bool& located) const;
+    bool agreesWithClassic(const char* record) const;
     void readZip64Fields(const char* record);
-    void findPrefix(uint64_t directoryEnd);
-    void refuseImpossibleCount() const;
+    void placeDirectory(uint64_t directoryEnd);
     void ReadHeaders();
+    bool readRecord(CZipFileHeader& header, CZipRecordReader& records);
     void nextDiskAtItsEnd();
-    void SortHeaders();
     void indexNames();
-    void unindex(CZipFileHeader* header);
     void removeHeaders();
     void RemoveAll();
     void WriteHeaders();
+    void writeRecordsInBatches();
     bool needsZip64() const;
     CString zip64EndRecords() const;
     CString corruptMessage(const char* text) const;
 
     CZipFileHeader* current_ = nullptr;
     bool loaded_ = false;
+    bool sound_ = true;
     EndRecord end_;
     uint64_t prefix_ = 0;
     CZipFile* owner_;

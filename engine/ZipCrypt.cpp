@@ -59,12 +59,13 @@ void CZipFile::CryptEncodeBuffer(CZipBuffer& buffer, uint32_t count)
         CryptEncode(bytes[i]);
 }
 
-void CZipFile::CryptDecodeBuffer(uint32_t count)
+// The entry's input not yet handed out, decrypted in place.
+void CZipFile::CryptDecodeBuffer()
 {
     if (!getCurrentOpenFile() || !getCurrentOpenFile()->IsEncrypted())
         return;
-    char* bytes = readBuffer_;
-    for (uint32_t i = 0; i < count; ++i)
+    char* bytes = reinterpret_cast<char*>(stream_.next_in);
+    for (uInt i = 0; i < stream_.avail_in; ++i)
         CryptDecode(bytes[i]);
 }
 
@@ -87,13 +88,16 @@ void CZipFile::CryptCryptHeader(uint32_t check, CZipBuffer& buffer)
     CryptEncode(header[11]);
 }
 
+// Takes the encryption header, already decrypted, from the entry's input.
 bool CZipFile::CryptCheck()
 {
     char header[zipbytes::kEncryptionHeaderSize];
-    if (!readExactly(header, zipbytes::kEncryptionHeaderSize))
-        return false;
-    for (char& c : header)
-        CryptDecode(c);
+    for (char& c : header) {
+        if (stream_.avail_in == 0 && !refillInput())
+            return false;
+        c = static_cast<char>(*stream_.next_in++);
+        --stream_.avail_in;
+    }
     const CZipFileHeader* entry = getCurrentOpenFile();
     const uint32_t expected = entry->IsDataDescr() ? (entry->modificationTime >> 8) & 0xFF : entry->getCRC() >> 24;
     return static_cast<unsigned char>(header[zipbytes::kEncryptionHeaderSize - 1]) == expected;

@@ -118,7 +118,7 @@ bool CZipFile::writeExe(const CString& stubPath, const CString& exePath, const C
     checkSlotValue(runFile, "The file to run");
     if (!is_open())
         throw CZipException("Only an open zip archive can become a self-extracting program");
-    refuseUnsafeChange(false);
+    refuseUnsafeChange();
     const uint32_t stubLength = readStub(stubPath, installDir, runFile);
     if (os::isSameFile(exePath, path_))
         throw CZipException("A self-extracting program cannot replace its own archive " + exePath);
@@ -193,7 +193,6 @@ void CZipFile::reopenAsExe(const CString& exePath, uint32_t stubLength)
         centralDir_.write();
     }
     exeOffset_ = 0;
-    throwIfWriteFailed();
 }
 
 bool CZipFile::getExeOffsets(uint32_t& installDirOffset, uint32_t& runFileOffset)
@@ -254,7 +253,6 @@ void CZipFile::setExeParams(const CString& installDir, const CString& runFile)
     writeSlot(installDirOffset, installDir);
     writeSlot(runFileOffset, runFile);
     seekg(0, end);
-    throwIfWriteFailed();
 }
 
 void CZipFile::writeSlot(uint32_t offset, const CString& value)

@@ -105,6 +105,7 @@ private:
     bool openReader(const CString& path);
     uint32_t rawWrite(const char* buffer, uint32_t count, bool keepWhole);
     uint32_t writeHere(const char* buffer, uint32_t count);
+    uint32_t writeSome(const char* buffer, uint32_t count);
     bool readExactly(char* buffer, uint32_t count);
     int64_t myGetFileSize() const;
     uint64_t recordBase() const { return centralDir_.recordBase(); }
@@ -129,6 +130,7 @@ private:
     bool isDirectoryOnCurrentDisk() const;
 
     // Reading entries
+    void takeFirstInput(uint32_t dataStart, uint32_t got);
     bool refillInput();
     void copyStored();
     bool inflateSome();
@@ -138,9 +140,13 @@ private:
 
     // Adding
     void refuseOversizedSpan(const std::vector<CString>& files, bool keepFolderNames);
-    void removeReplacedEntries(const std::vector<CString>& files, bool keepFolderNames);
-    void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level);
-    void addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level);
+    std::vector<CZipFileHeader*> entriesNamedLike(const std::vector<CString>& files, bool keepFolderNames);
+    void removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNew);
+    void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
+                     uint64_t& addedEnd);
+    void addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level);
+    void keepWhatIsIntact(const std::vector<CZipFileHeader*>& replaced, int firstNew, uint64_t dataEnd,
+                          uint64_t addedEnd);
     bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt,
                           int level);
     CString entryNameFor(const CString& path, bool keepFolderNames);
@@ -154,20 +160,28 @@ private:
     void copyFromTemporary(os::FileHandle temporary, uint64_t size);
     void refuseSizesPastReservation(const CZipFileHeader& header, const CString& path) const;
     void writeDescriptor(const CZipFileHeader* header);
-    void restoreDirectory(int64_t end);
-    void throwIfWriteFailed();
+    void restoreDirectory(uint64_t dataEnd);
     CString convertName(CString name, bool toWindows);
 
-    // Removing
+    // Removing. An extent is where an entry lies in the file: from its local
+    // header to the end of its data.
+    struct Extent {
+        CZipFileHeader* header;
+        uint64_t start;
+        uint64_t size;
+        bool removed;
+    };
     void removeSingleFile(long index);
-    bool MovePackedFiles(uint64_t start, uint64_t end, uint64_t shift);
     bool isSpannedSet() const;
     bool canRemoveEntries() const;
     std::vector<CZipFileHeader*> headersInFileOrder();
-    void refuseUnsafeChange(bool everyEntry);
-    uint64_t storedSizeOf(const CZipFileHeader& header);
-    void keepIntactEntries(const std::vector<CZipFileHeader*>& removed, const std::vector<uint64_t>& sizes,
-                           size_t moved);
+    std::vector<Extent> refuseUnsafeChange();
+    std::vector<Extent> entryExtents();
+    uint64_t squeezeOutRemoved(std::vector<Extent>& extents, uint64_t dataEnd);
+    uint64_t MovePackedFiles(const std::vector<Extent>& extents, size_t first, uint64_t dataEnd, uint64_t& frontier);
+    uint64_t windowEnd(const std::vector<Extent>& extents, size_t i, uint64_t from, uint64_t until) const;
+    uint32_t dropRemovedBytes(const std::vector<Extent>& extents, size_t i, uint64_t from, uint64_t until);
+    void settleEntries(const std::vector<Extent>& extents, uint64_t frontier, bool completed);
 
     // Self-extracting programs
     class ExeTarget;
@@ -189,7 +203,7 @@ private:
     void CryptEncode(char& c);
     void CryptDecode(char& c);
     void CryptEncodeBuffer(CZipBuffer& buffer, uint32_t count);
-    void CryptDecodeBuffer(uint32_t count);
+    void CryptDecodeBuffer();
     void CryptCryptHeader(uint32_t check, CZipBuffer& buffer);
     bool CryptCheck();
 
@@ -218,6 +232,5 @@ private:
     CZipBuffer inputBuffer_;
     CZipBuffer outputBuffer_;
     bool readOnly_ = true;
-    bool writeFailed_ = false;
     AllocationMap allocations_;
 };

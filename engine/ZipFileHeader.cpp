@@ -110,7 +110,9 @@ bool CZipFileHeader::read(CZipFile* file, CZipRecordReader& records)
     readVariablePart(records, extraField, extraLength, true, "Corrupt zip file ");
     readVariablePart(records, comment, commentLength, false, "Bad zip file");
     readLargeValues();
-    localHeaderOffset += owner_->recordBase();
+    // An offset that would pass the end of any file stays past it, never wraps.
+    const uint64_t base = owner_->recordBase();
+    localHeaderOffset = localHeaderOffset > UINT64_MAX - base ? UINT64_MAX : localHeaderOffset + base;
     decodeName();
     return true;
 }
@@ -221,25 +223,26 @@ CZipFileHeader::CentralValues CZipFileHeader::centralValues() const
 
 uint32_t CZipFileHeader::write()
 {
+    CString record;
+    appendCentralRecord(record);
+    owner_->write(record.data(), static_cast<uint32_t>(record.size()), true);
+    return static_cast<uint32_t>(record.size());
+}
+
+void CZipFileHeader::appendCentralRecord(CString& out) const
+{
     const CentralValues values = centralValues();
-    const uint32_t size =
-        kCentralRecordSize + static_cast<uint32_t>(recordName.size() + values.extra.size() + comment.size());
-    std::vector<char> record(size);
-    char* p = record.data();
-    put32(p, kCentralSignature);
-    put16(p + 4, versionMadeBy);
-    putSharedFields(p + 6, values.versionNeeded, values.compressed, values.uncompressed);
-    put16(p + 30, static_cast<uint16_t>(values.extra.size()));
-    put16(p + 32, static_cast<uint16_t>(comment.size()));
-    put16(p + 34, firstDisk);
-    put16(p + 36, internalAttributes);
-    put32(p + 38, externalAttributes);
-    put32(p + 42, values.offset);
-    p = std::copy(recordName.begin(), recordName.end(), p + kCentralRecordSize);
-    p = std::copy(values.extra.begin(), values.extra.end(), p);
-    std::copy(comment.begin(), comment.end(), p);
-    owner_->write(record.data(), size, true);
-    return size;
+    char fixed[kCentralRecordSize];
+    put32(fixed, kCentralSignature);
+    put16(fixed + 4, versionMadeBy);
+    putSharedFields(fixed + 6, values.versionNeeded, values.compressed, values.uncompressed);
+    put16(fixed + 30, static_cast<uint16_t>(values.extra.size()));
+    put16(fixed + 32, static_cast<uint16_t>(comment.size()));
+    put16(fixed + 34, firstDisk);
+    put16(fixed + 36, internalAttributes);
+    put32(fixed + 38, externalAttributes);
+    put32(fixed + 42, values.offset);
+    out.append(fixed, sizeof fixed).append(recordName).append(values.extra).append(comment);
 }
 
 // The run of fields from "version needed" to the name length is laid out
@@ -277,21 +280,33 @@ uint32_t CZipFileHeader::writeLocalFileHeader()
     return owner_->write(record.data(), static_cast<uint32_t>(record.size()), true);
 }
 
-// Leaves the file at the entry's data.
-bool CZipFileHeader::readLocal(uint16_t& localExtraLength) const
+// One read brings the local header and, for a small entry, all of its data:
+// testing many small entries costs a read each, not several.
+bool CZipFileHeader::readLocal(uint32_t& dataStart, uint32_t& got) const
 {
-    char record[kLocalRecordSize];
-    if (!owner_->readExactly(record, sizeof record))
+    CZipBuffer& buffer = owner_->readBuffer_;
+    const uint64_t headerSize = uint64_t{kLocalRecordSize} + nameLength + extraLength;
+    const uint64_t entrySize = headerSize + std::min(compressedSize, UINT64_MAX - headerSize);
+    got = owner_->read(buffer, static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), entrySize)), false);
+    if (got < kLocalRecordSize)
         throw CZipException("Bad zip file" + owner_->getPath());
-    localExtraLength = get16(record + 28);
-    if (get32(record) != kLocalSignature || get16(record + 6) != flags || get16(record + 8) != method
-        || (method != 0 && method != 8) || get16(record + 26) != nameLength)
+    if (!localHeaderFits(buffer))
         return false;
-    owner_->seekg(nameLength, CZipFile::current);
-    CString localExtra(localExtraLength, '\0');
-    if (localExtraLength && !owner_->readExactly(&localExtra[0], localExtraLength))
-        throw CZipException("Bad zip file" + owner_->getPath());
-    return IsDataDescr() || localMatches(record, localExtra);
+    dataStart = kLocalRecordSize + get16(buffer + 26) + get16(buffer + 28);
+    if (got < dataStart) {
+        if (owner_->read(buffer + got, dataStart - got, false) != dataStart - got)
+            throw CZipException("Bad zip file" + owner_->getPath());
+        got = dataStart;
+    }
+    const CString localExtra(buffer + kLocalRecordSize + nameLength, get16(buffer + 28));
+    return IsDataDescr() || localMatches(buffer, localExtra);
+}
+
+// The signature, and what the local header shares with the central record.
+bool CZipFileHeader::localHeaderFits(const char* record) const
+{
+    return get32(record) == kLocalSignature && get16(record + 6) == flags && get16(record + 8) == method
+           && (method == 0 || method == 8) && get16(record + 26) == nameLength;
 }
 
 // Sizes of all ones continue in the local ZIP64 block, which holds both of

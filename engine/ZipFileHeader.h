@@ -20,8 +20,13 @@ public:
 
     bool read(CZipFile* file, CZipRecordReader& records);
     uint32_t write();
+    // The central record as write() puts it in the file.
+    void appendCentralRecord(CString& out) const;
     uint32_t writeLocalFileHeader();
-    bool readLocal(uint16_t& extraLength) const;
+    // Reads and checks the local header at the owner's position into its
+    // read buffer, with as much of the data as fits: the data starts at
+    // dataStart there, and got bytes came in all.
+    bool readLocal(uint32_t& dataStart, uint32_t& got) const;
     bool CheckCrcAndSizes(const char* values) const;
     void SetTime(const CString& path);
     // A new entry's name as this system spells it.
@@ -79,6 +84,7 @@ private:
     void decodeName();
     bool unicodePathName(CString& utf8) const;
     bool localMatches(const char* record, const CString& localExtra) const;
+    bool localHeaderFits(const char* record) const;
 
     CZipFile* owner_;
     bool largeLocalSizes_ = false;

@@ -100,7 +100,9 @@ CString CZipFile::currentName() const
 void CZipCentralDir::openFile(int index)
 {
     current_ = headers_[static_cast<size_t>(index)];
-    if (owner_->currentDisk_ != current_->firstDisk && !owner_->askForSpecificDisk(current_->firstDisk))
+    // In an archive that is one file, every entry lies in it, whatever its disk number says.
+    if (owner_->currentDisk_ != current_->firstDisk && owner_->isSpannedSet()
+        && !owner_->askForSpecificDisk(current_->firstDisk))
         throw CZipException("Unable to open file " + current_->name);
     const CString message = "Corrupt zip file found when trying to read local header : " + current_->name;
     try {
@@ -108,9 +110,19 @@ void CZipCentralDir::openFile(int index)
     } catch (const CZipException&) {
         throw CZipLastErrorException(message);
     }
-    uint16_t extraLength = 0;
-    if (!current_->readLocal(extraLength))
+    uint32_t dataStart = 0;
+    uint32_t got = 0;
+    if (!current_->readLocal(dataStart, got))
         throw CZipException(message);
+    owner_->takeFirstInput(dataStart, got);
+}
+
+// What came of the entry's data with its local header becomes its first input.
+void CZipFile::takeFirstInput(uint32_t dataStart, uint32_t got)
+{
+    stream_.next_in = reinterpret_cast<Bytef*>(readBuffer_ + dataStart);
+    stream_.avail_in = static_cast<uInt>(std::min<uint64_t>(got - dataStart, getCurrentOpenFile()->compressedSize));
+    compressedLeft_ = getCurrentOpenFile()->compressedSize - stream_.avail_in;
 }
 
 bool CZipFile::openFile(int index)
@@ -124,14 +136,13 @@ bool CZipFile::openFile(int index)
     centralDir_.openFile(index);
     const CZipFileHeader* header = getCurrentOpenFile();
     callback_->setStatusText("Extracting file " + header->getFileName());
-    uint64_t dataSize = header->compressedSize;
     if (header->IsEncrypted()) {
-        if (dataSize < zipbytes::kEncryptionHeaderSize)
+        if (header->compressedSize < zipbytes::kEncryptionHeaderSize)
             throw CZipException("Encryption problem " + header->getFileName());
         CryptInitKeys();
+        CryptDecodeBuffer();
         if (!CryptCheck())
             throw CZipException("Encryption problem " + header->getFileName());
-        dataSize -= zipbytes::kEncryptionHeaderSize;
     }
     if (header->method == Z_DEFLATED) {
         stream_.zalloc = nullptr;
@@ -141,9 +152,7 @@ bool CZipFile::openFile(int index)
         inflateActive_ = true;
     }
     stream_.total_out = 0;
-    stream_.avail_in = 0;
     uncompressedLeft_ = header->uncompressedSize;
-    compressedLeft_ = dataSize;
     runningCrc_ = crc32(0L, Z_NULL, 0);
     entryOpen_ = true;
     return true;
@@ -187,10 +196,10 @@ bool CZipFile::refillInput()
     const uint32_t got = read(readBuffer_, chunk, true);
     if (fail())
         throw CZipLastErrorException("Corrupt zip file found when exstacting " + currentName());
-    CryptDecodeBuffer(got);
     compressedLeft_ -= got;
     stream_.next_in = reinterpret_cast<Bytef*>(static_cast<char*>(readBuffer_));
     stream_.avail_in = got;
+    CryptDecodeBuffer();
     return true;
 }
 

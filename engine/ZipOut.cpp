@@ -5,6 +5,7 @@
 #include "ZipBytes.h"
 
 #include <algorithm>
+#include <set>
 
 namespace {
 constexpr uint64_t kLargestZipSize = 0xFFFFFFFFull;
@@ -77,23 +78,31 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
 {
     if (isReadOnly() || !isDirectoryOnCurrentDisk())
         return false;
-    refuseUnsafeChange(false);
+    refuseUnsafeChange();
     if (spanningMode_)
         refuseOversizedSpan(files, keepFolderNames);
-    if (replaceExisting && !isRemovableDrive(path_))
-        removeReplacedEntries(files, keepFolderNames);
+    const std::vector<CZipFileHeader*> replaced =
+        replaceExisting && !isRemovableDrive(path_) ? entriesNamedLike(files, keepFolderNames)
+                                                    : std::vector<CZipFileHeader*>();
+    const int firstNew = centralDir_.getHeaderCount();
+    const uint64_t dataEnd = centralDir_.isLoaded() ? centralDir_.directoryPosition() : myGetFileSize();
+    uint64_t addedEnd = dataEnd;
     endInflate();
     entryOpen_ = false;
-    writeFailed_ = false;
     centralDir_.RemoveFromDisk();
     if (spanningMode_)
         bufferedMode_ = true;
     password_ = callback_->getPassword();
-    addEachFile(files, option, keepFolderNames, deflateLevelFor(option));
-    if (spanningMode_)
-        leaveBufferedMode(true);
-    centralDir_.write();
-    throwIfWriteFailed();
+    try {
+        addEachFile(files, option, keepFolderNames, deflateLevelFor(option), addedEnd);
+        if (spanningMode_)
+            leaveBufferedMode(true);
+        centralDir_.write();
+    } catch (...) {
+        keepWhatIsIntact(replaced, firstNew, dataEnd, addedEnd);
+        throw;
+    }
+    removeReplaced(replaced, firstNew);
     callback_->setStatusText("Ready");
     return true;
 }
@@ -119,34 +128,47 @@ void CZipFile::refuseOversizedSpan(const std::vector<CString>& files, bool keepF
     }
 }
 
-void CZipFile::removeReplacedEntries(const std::vector<CString>& files, bool keepFolderNames)
+std::vector<CZipFileHeader*> CZipFile::entriesNamedLike(const std::vector<CString>& files, bool keepFolderNames)
 {
-    std::vector<CZipFileHeader*> replaced;
+    std::vector<CZipFileHeader*> found;
     for (const CString& path : files)
         if (CZipFileHeader* header = centralDir_.getFileFromName(entryNameFor(path, keepFolderNames)))
-            replaced.push_back(header);
-    if (!replaced.empty())
-        removeSomeFiles(replaced);
+            found.push_back(header);
+    return found;
 }
 
-void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level)
+// An entry being replaced goes only once its replacement is in the archive,
+// so that no failure of the new one can cost the old.
+void CZipFile::removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNew)
+{
+    std::set<CString> added;
+    for (int i = firstNew; i < centralDir_.getHeaderCount(); ++i)
+        added.insert(centralDir_.getFileHeader(i)->name);
+    replaced.erase(std::remove_if(replaced.begin(), replaced.end(),
+                                  [&](const CZipFileHeader* old) { return !added.count(old->name); }),
+                   replaced.end());
+    removeSomeFiles(replaced);
+}
+
+// addedEnd follows the end of the last entry added whole.
+void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
+                           uint64_t& addedEnd)
 {
     for (const CString& path : files) {
         if (callback_->checkForUserCancel())
             break;
-        if (isAddable(path, path_))
-            addOrRestore(path, option, keepFolderNames, level);
+        if (isAddable(path, path_)) {
+            addWholeOrNothing(path, option, keepFolderNames, level);
+            addedEnd = static_cast<uint64_t>(myGetFileSize());
+        }
         deflateEnd(&stream_);
         EmptyPtrList();
     }
 }
 
-// A failure while an entry is written drops that entry and leaves every
-// complete entry readable behind a fresh directory. A spanned set whose next
-// disk was refused is closed; there is nowhere left to put a directory.
-void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolderNames, int level)
+// An entry that fails while it is written leaves no record behind.
+void CZipFile::addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level)
 {
-    const int64_t entryStart = myGetFileSize();
     const int entriesBefore = centralDir_.getHeaderCount();
     try {
         addSingleNewFile(path, option, keepFolderNames, !password_.empty(), level);
@@ -154,34 +176,51 @@ void CZipFile::addOrRestore(const CString& path, uint32_t option, bool keepFolde
         deflateEnd(&stream_);
         if (centralDir_.getHeaderCount() > entriesBefore)
             centralDir_.RemoveFile(nullptr, entriesBefore, 0);
-        restoreDirectory(entryStart);
         throw;
     }
 }
 
-void CZipFile::restoreDirectory(int64_t end)
+// After a failed batch the entries added whole stay, behind a fresh
+// directory, and the entries they replace go. On a disk too full even for
+// that directory, the archive goes back to what it was before the batch. A
+// spanned set whose next disk was refused is closed: there is nowhere left
+// to put a directory.
+void CZipFile::keepWhatIsIntact(const std::vector<CZipFileHeader*>& replaced, int firstNew, uint64_t dataEnd,
+                                uint64_t addedEnd)
 {
+    restoreDirectory(addedEnd);
+    if (!centralDir_.isLoaded() && !spanningMode_ && is_open()) {
+        std::vector<CZipFileHeader*> added;
+        for (int i = firstNew; i < centralDir_.getHeaderCount(); ++i)
+            added.push_back(centralDir_.getFileHeader(i));
+        centralDir_.RemoveFiles(added, std::vector<uint64_t>(added.size(), 0));
+        restoreDirectory(dataEnd);
+    }
     try {
-        writeFailed_ = false;
-        if (spanningMode_) {
-            leaveBufferedMode(is_open());
-        } else {
-            seekg(end, begin);
-            setEndOfFile();
-        }
-        if (is_open())
-            centralDir_.write();
+        if (centralDir_.isLoaded())
+            removeReplaced(replaced, firstNew);
     } catch (const CZipException&) {
         // The first failure is the one to report.
     }
 }
 
-void CZipFile::throwIfWriteFailed()
+// After a failed change: the file cut where its intact data ends and the
+// directory, as it now stands, written there. The failure being reported
+// is the first one; another one here changes nothing about that.
+void CZipFile::restoreDirectory(uint64_t dataEnd)
 {
-    if (!writeFailed_)
-        return;
-    writeFailed_ = false;
-    throw CZipLastErrorException("Failed to write the file");
+    try {
+        if (spanningMode_) {
+            leaveBufferedMode(is_open());
+        } else {
+            seekg(static_cast<int64_t>(dataEnd), begin);
+            setEndOfFile();
+        }
+        if (is_open())
+            centralDir_.writeAtEnd();
+    } catch (const CZipException&) {
+        // The first failure is the one to report.
+    }
 }
 
 CString CZipFile::convertName(CString name, bool toWindows)
@@ -220,7 +259,6 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
     header.compressedSize = encrypt ? zipbytes::kEncryptionHeaderSize : 0;
     if (!spanningMode_) {
         header.writeLocalFileHeader();
-        throwIfWriteFailed();
     }
     stream_ = z_stream();
     entryOpen_ = false;
@@ -268,7 +306,6 @@ void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFil
 void CZipFile::finishEntryInPlace(CZipFileHeader& header)
 {
     header.writeLocalFileHeader();
-    throwIfWriteFailed();
     flush();
     seekg(static_cast<int64_t>(header.compressedSize), current);
     // Readers that see flag bit 3 expect the descriptor behind the data and
@@ -287,7 +324,6 @@ void CZipFile::finishSpannedEntry(CZipFileHeader& header, os::FileHandle tempora
     header.localHeaderOffset = static_cast<uint64_t>(myGetFileSize());
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.writeLocalFileHeader();
-    throwIfWriteFailed();
     copyFromTemporary(temporary, header.compressedSize);
     flush();
     writeDescriptor(&header);
@@ -303,7 +339,6 @@ void CZipFile::copyFromTemporary(os::FileHandle temporary, uint64_t size)
         if (!os::readFile(temporary, inputBuffer_, chunk, got) || got < chunk)
             throw CZipLastErrorException("Failed to read data for file " + path_);
         write(inputBuffer_, chunk, false);
-        throwIfWriteFailed();
         size -= chunk;
     }
 }
@@ -329,7 +364,6 @@ void CZipFile::writeDescriptor(const CZipFileHeader* header)
         size = kDescriptorSize;
     }
     write(record, size, true);
-    throwIfWriteFailed();
 }
 
 void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header,
@@ -382,7 +416,6 @@ void CZipFile::writeEntryData(uint32_t count, os::FileHandle target)
         return;
     if (target == os::kInvalidFile) {
         write(outputBuffer_, count, false);
-        throwIfWriteFailed();
         return;
     }
     uint32_t written = 0;

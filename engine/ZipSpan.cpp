@@ -81,8 +81,7 @@ uint32_t CZipFile::spanningWrite(const char* buffer, uint32_t count, bool keepWh
         if (keepWhole && diskChanged)
             throw CZipLastErrorException("Failed to write the file");
         if (!keepWhole && free > 0) {
-            if (writeHere(buffer, free) < free)
-                throw CZipLastErrorException("Failed to write the file");
+            writeHere(buffer, free);
             buffer += free;
             count -= free;
             written += free;

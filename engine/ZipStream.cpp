@@ -43,15 +43,22 @@ uint32_t CZipFile::rawWrite(const char* buffer, uint32_t count, bool keepWhole)
     return spanningMode_ ? spanningWrite(buffer, count, keepWhole) : writeHere(buffer, count);
 }
 
+// A write that falls short stops the change at once: whatever would be
+// written next would land in the wrong place.
 uint32_t CZipFile::writeHere(const char* buffer, uint32_t count)
 {
+    if (writeSome(buffer, count) < count)
+        throw CZipLastErrorException("Failed to write the file");
+    return count;
+}
+
+// How much of the block reached the file; the caller decides what a short
+// count means.
+uint32_t CZipFile::writeSome(const char* buffer, uint32_t count)
+{
     uint32_t written = 0;
-    if (!os::writeFile(file_, buffer, count, written) || written == 0)
+    if (!os::writeFile(file_, buffer, count, written) || written < count)
         good_ = false;
-    // Remembered until a change to the archive asks, so that a full disk is
-    // never reported as success.
-    if (written < count)
-        writeFailed_ = true;
     return written;
 }
 
@@ -67,13 +74,17 @@ void CZipFile::seekg(int64_t offset, eMoveMode mode)
             throw CZipLastErrorException("Error while trying to find data");
         }
     }
-    os::seekFile(file_, offset, static_cast<os::Origin>(mode));
+    if (!os::seekFile(file_, offset, static_cast<os::Origin>(mode)))
+        throw CZipLastErrorException("Error while trying to find data");
     good_ = true;
 }
 
 int64_t CZipFile::tellg() const
 {
-    return os::filePosition(file_);
+    const int64_t position = os::filePosition(file_);
+    if (position < 0)
+        throw CZipLastErrorException("Error while trying to find data");
+    return position;
 }
 
 // Everything waiting in the span buffer fits on the current disk, so a
@@ -83,7 +94,8 @@ void CZipFile::flush()
     if (!isBufferedSpanning() || spanPending() == 0)
         return;
     writePending();
-    os::flushFile(file_);
+    if (!os::flushFile(file_))
+        throw CZipLastErrorException("Failed to write the file");
 }
 
 uint64_t CZipFile::GetLength() const
@@ -94,10 +106,14 @@ uint64_t CZipFile::GetLength() const
 
 void CZipFile::setEndOfFile()
 {
-    os::truncateHere(file_);
+    if (!os::truncateHere(file_))
+        throw CZipLastErrorException("Failed to write the file");
 }
 
 int64_t CZipFile::myGetFileSize() const
 {
-    return os::fileSize(file_) + (isBufferedSpanning() ? spanPending() : 0);
+    const int64_t size = os::fileSize(file_);
+    if (size < 0)
+        throw CZipLastErrorException("Error while trying to find data");
+    return size + (isBufferedSpanning() ? spanPending() : 0);
 }

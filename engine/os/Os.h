@@ -32,6 +32,22 @@ int64_t fileSize(FileHandle file);
 bool truncateHere(FileHandle file);
 bool flushFile(FileHandle file);
 
+// The operations that move through or change an open file. Tests stand in
+// for a failing or full disk by limiting them; without such a stand-in
+// every operation is left to the system.
+enum class FileOperation { Read, Write, Seek, Truncate, Flush };
+class FileFaults {
+public:
+    virtual ~FileFaults() = default;
+    // How many of count bytes the operation may get through before it fails
+    // (seeks, truncations and flushes ask for 1: all or nothing).
+    virtual uint32_t allowed(FileOperation operation, FileHandle file, uint32_t count) = 0;
+};
+// Installs a stand-in (nullptr removes it); returns the previous one.
+FileFaults* setFileFaults(FileFaults* replacement);
+// What the operations above consult: count unless a stand-in says less.
+uint32_t allowedBytes(FileOperation operation, FileHandle file, uint32_t count);
+
 // Size of the file named by path, -1 when there is none. Looks at the
 // directory entry, not at any open handle.
 int64_t fileSizeAtPath(const CString& path);

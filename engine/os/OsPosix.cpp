@@ -43,6 +43,14 @@ int openReadWrite(const CString& path)
     return ::open(path.c_str(), O_RDWR | O_CREAT, 0666);
 }
 
+// An operation a stand-in disk refused fails as the system's would, with its error code.
+bool refusedUnless(bool allowed, int code)
+{
+    if (!allowed)
+        errno = code;
+    return allowed;
+}
+
 int openTemporary(const CString& folder)
 {
     CString pattern = folder + "ZipXXXXXX";
@@ -78,39 +86,42 @@ void closeFile(FileHandle file)
 bool readFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done)
 {
     done = 0;
+    const uint32_t allowed = allowedBytes(FileOperation::Read, file, count);
     char* out = static_cast<char*>(buffer);
-    while (done < count) {
-        ssize_t got = ::read(fd(file), out + done, count - done);
+    while (done < allowed) {
+        ssize_t got = ::read(fd(file), out + done, allowed - done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return false;
         if (got == 0)
-            break;
+            return true;
         done += static_cast<uint32_t>(got);
     }
-    return true;
+    return refusedUnless(done == count, EIO);
 }
 
 bool writeFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done)
 {
     done = 0;
+    const uint32_t allowed = allowedBytes(FileOperation::Write, file, count);
     const char* in = static_cast<const char*>(buffer);
-    while (done < count) {
-        ssize_t put = ::write(fd(file), in + done, count - done);
+    while (done < allowed) {
+        ssize_t put = ::write(fd(file), in + done, allowed - done);
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
             return false;
         done += static_cast<uint32_t>(put);
     }
-    return true;
+    return refusedUnless(done == count, ENOSPC);
 }
 
 bool seekFile(FileHandle file, int64_t offset, Origin origin)
 {
     static const int whence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
-    return ::lseek(fd(file), static_cast<off_t>(offset), whence[static_cast<int>(origin)]) >= 0;
+    return refusedUnless(allowedBytes(FileOperation::Seek, file, 1) == 1, EIO)
+           && ::lseek(fd(file), static_cast<off_t>(offset), whence[static_cast<int>(origin)]) >= 0;
 }
 
 int64_t filePosition(FileHandle file)
@@ -126,13 +137,15 @@ int64_t fileSize(FileHandle file)
 
 bool truncateHere(FileHandle file)
 {
+    if (!refusedUnless(allowedBytes(FileOperation::Truncate, file, 1) == 1, EIO))
+        return false;
     off_t here = ::lseek(fd(file), 0, SEEK_CUR);
     return here >= 0 && ::ftruncate(fd(file), here) == 0;
 }
 
 bool flushFile(FileHandle file)
 {
-    return ::fsync(fd(file)) == 0;
+    return refusedUnless(allowedBytes(FileOperation::Flush, file, 1) == 1, EIO) && ::fsync(fd(file)) == 0;
 }
 
 int64_t fileSizeAtPath(const CString& path)

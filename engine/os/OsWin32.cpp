@@ -27,6 +27,14 @@ HANDLE createTemporary(const CString& folder)
                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_DELETE_ON_CLOSE);
 }
 
+// An operation a stand-in disk refused fails as the system's would, with its error code.
+bool refusedUnless(bool allowed, DWORD code)
+{
+    if (!allowed)
+        ::SetLastError(code);
+    return allowed;
+}
+
 CString rootOf(const CString& path)
 {
     char drive[_MAX_DRIVE] = {};
@@ -59,18 +67,20 @@ void closeFile(FileHandle file)
 
 bool readFile(FileHandle file, void* buffer, uint32_t count, uint32_t& done)
 {
+    const uint32_t allowed = allowedBytes(FileOperation::Read, file, count);
     DWORD got = 0;
-    BOOL ok = ::ReadFile(file, buffer, count, &got, nullptr);
+    BOOL ok = ::ReadFile(file, buffer, allowed, &got, nullptr);
     done = got;
-    return ok != FALSE;
+    return ok != FALSE && refusedUnless(allowed == count, ERROR_READ_FAULT);
 }
 
 bool writeFile(FileHandle file, const void* buffer, uint32_t count, uint32_t& done)
 {
+    const uint32_t allowed = allowedBytes(FileOperation::Write, file, count);
     DWORD put = 0;
-    BOOL ok = ::WriteFile(file, buffer, count, &put, nullptr);
+    BOOL ok = ::WriteFile(file, buffer, allowed, &put, nullptr);
     done = put;
-    return ok != FALSE;
+    return ok != FALSE && refusedUnless(allowed == count, ERROR_DISK_FULL);
 }
 
 bool seekFile(FileHandle file, int64_t offset, Origin origin)
@@ -78,7 +88,8 @@ bool seekFile(FileHandle file, int64_t offset, Origin origin)
     static const DWORD method[] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
-    return ::SetFilePointerEx(file, distance, nullptr, method[static_cast<int>(origin)]) != FALSE;
+    return refusedUnless(allowedBytes(FileOperation::Seek, file, 1) == 1, ERROR_SEEK)
+           && ::SetFilePointerEx(file, distance, nullptr, method[static_cast<int>(origin)]) != FALSE;
 }
 
 int64_t filePosition(FileHandle file)
@@ -98,12 +109,14 @@ int64_t fileSize(FileHandle file)
 
 bool truncateHere(FileHandle file)
 {
-    return ::SetEndOfFile(file) != FALSE;
+    return refusedUnless(allowedBytes(FileOperation::Truncate, file, 1) == 1, ERROR_WRITE_FAULT)
+           && ::SetEndOfFile(file) != FALSE;
 }
 
 bool flushFile(FileHandle file)
 {
-    return ::FlushFileBuffers(file) != FALSE;
+    return refusedUnless(allowedBytes(FileOperation::Flush, file, 1) == 1, ERROR_WRITE_FAULT)
+           && ::FlushFileBuffers(file) != FALSE;
 }
 
 int64_t fileSizeAtPath(const CString& path)

@@ -127,10 +127,9 @@ TEST(Damaged, EndRecordCutShortIsNoArchive)
     }
 }
 
-TEST(Damaged, LyingLengthsAndCounts)
+TEST(Damaged, LyingRecordLengths)
 {
     const std::string good = buildZip({{"a.txt", "abc"}, {"b.txt", "defg"}});
-    const size_t end = endRecordOffset(good);
     const size_t record = directoryOffset(good);
     const struct {
         const char* what;
@@ -141,9 +140,6 @@ TEST(Damaged, LyingLengthsAndCounts)
         {"name length past the end", record + 28, std::string("\xFF\xFF", 2), "Currupt zip file "},
         {"extra length past the end", record + 30, std::string("\xFF\xFF", 2), "Corrupt zip file "},
         {"comment length past the end", record + 32, std::string("\xFF\xFF", 2), "Bad zip file"},
-        {"more records than present", end + 10, std::string("\x09\x00", 2), "Bad zip file "},
-        {"directory offset past the end", end + 16, std::string("\x00\x00\x10\x00", 4),
-         "Error while trying to find data"},
     };
     for (const auto& c : cases) {
         std::string bytes = good;

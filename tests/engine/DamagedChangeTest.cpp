@@ -63,6 +63,70 @@ std::string writeZip(const std::string& bytes)
     return path;
 }
 
+// Both disk numbers (at 4) or both counts (at 8) of the end record set to value.
+std::string withEndRecordPair(std::string zip, size_t at, uint16_t value)
+{
+    patch16(zip, endRecordOffset(zip) + at, value);
+    patch16(zip, endRecordOffset(zip) + at + 2, value);
+    return zip;
+}
+
+// The classic end record's fields that overflow all ones, and the ZIP64
+// end record and locator with the given count and offset in front of it.
+std::string withZip64EndRecords(const std::string& zip, uint64_t count, uint64_t offset)
+{
+    const size_t end = endRecordOffset(zip);
+    const uint64_t size = zipbytes::get32(zip.data() + end + 12);
+    const std::string record = field32(zipbytes::kZip64EndSignature) + field64(44) + field16(45) + field16(45)
+                               + field32(0) + field32(0) + field64(count) + field64(count) + field64(size)
+                               + field64(offset);
+    const std::string locator = field32(zipbytes::kZip64LocatorSignature) + field32(0) + field64(end) + field32(1);
+    std::string classic = zip.substr(end);
+    patch16(classic, 8, 0xFFFF);
+    patch16(classic, 10, 0xFFFF);
+    patch32(classic, 16, 0xFFFFFFFF);
+    return zip.substr(0, end) + record + locator + classic;
+}
+
+// The entry's central record says its local header lies at 0xFFFFFFFF and
+// gives the real place in a ZIP64 block.
+std::string withZip64Offset(const std::string& zip, const std::string& name, uint64_t offset)
+{
+    const size_t record = centralRecordOf(zip, name);
+    const std::string block = field16(1) + field16(8) + field64(offset);
+    std::string result = zip;
+    patch32(result, record + 42, 0xFFFFFFFF);
+    patch16(result, record + 30, static_cast<uint16_t>(block.size()));
+    result.insert(record + zipbytes::kCentralRecordSize + name.size(), block);
+    const size_t end = endRecordOffset(result);
+    patch32(result, end + 12, zipbytes::get32(result.data() + end + 12) + static_cast<uint32_t>(block.size()));
+    return result;
+}
+
+// Comment, add, delete and conversion are each refused, and the file stays as it was.
+void expectEveryChangeRefused(const std::string& path, const std::string& what)
+{
+    const std::string bytes = readBytes(path);
+    const std::string exe = scratchFolder() + "damaged.exe";
+    std::vector<CString> files{scratchFolder() + "new.txt"};
+    writeBytes(files[0], "new");
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    ASSERT_TRUE(archive.openZipFile(path)) << what;
+    std::vector<int32_t> last{static_cast<int32_t>(archive.getFileCount() - 1)};
+    const std::function<void()> changes[] = {
+        [&] { archive.setGlobalComment("new comment"); },
+        [&] { archive.addNewFiles(files, 0, false, false); },
+        [&] { archive.removeSomeFiles(last); },
+        [&] { archive.convertToExe(exe, "", ""); },
+    };
+    for (const auto& change : changes) {
+        EXPECT_EQ(messageOf(change), "Cannot safely change the damaged zip file " + path) << what;
+        EXPECT_EQ(readBytes(path), bytes) << what;
+    }
+    EXPECT_FALSE(std::filesystem::exists(exe)) << what;
+}
+
 std::string removeEntry(const std::string& path, const std::string& name)
 {
     ScriptedCallBack callback;
@@ -114,31 +178,84 @@ TEST(DamagedChange, RemovalInAOneFileArchiveGoesByPositionNotDiskNumber)
     EXPECT_EQ(readEntry(archive, indexOf(archive, "e1")), std::string(400, '1'));
 }
 
-// Cutting the file where a directory in front of the data begins would take
-// every entry with it.
-TEST(DamagedChange, ADirectoryThatIsNotAtTheEndRefusesEveryChange)
+// Records that contradict each other or the file are read as other tools
+// read them, as far as they allow; nothing is changed on their word.
+TEST(DamagedChange, RecordsThatDisagreeAreReadButRefuseEveryChange)
 {
-    const std::string bytes = directoryFirst(threeEntries());
+    const std::string plain = buildZip(threeEntries());
+    const struct {
+        const char* damage;
+        std::function<std::string()> bytes;
+        std::vector<std::string> listed;
+    } cases[] = {
+        // Cutting the file where the directory begins would take every entry with it.
+        {"directory in front of the data", [] { return directoryFirst(threeEntries()); }, {"e0", "e1", "e2"}},
+        {"ZIP64 directory offset past 2^63",
+         [&] { return withZip64EndRecords(plain, 3, (1ull << 63) + directoryOffsetOf(plain)); }, {"e0", "e1", "e2"}},
+        {"ZIP64 local header offset near 2^64",
+         [&] { return withZip64Offset(plain, "e0", UINT64_MAX - 40); }, {"e1", "e2", "e0"}},
+        {"end record counting 2 of 3 records", [&] { return withEndRecordPair(plain, 8, 2); }, {"e0", "e1", "e2"}},
+        {"ZIP64 end record counting 2 of 3 records",
+         [&] { return withZip64EndRecords(plain, 2, directoryOffsetOf(plain)); }, {"e0", "e1", "e2"}},
+        {"end record naming disk 1 of a one-file archive", [&] { return withEndRecordPair(plain, 4, 1); },
+         {"e0", "e1", "e2"}},
+    };
+    for (const auto& c : cases) {
+        const std::string path = writeZip(c.bytes());
+        ScriptedCallBack callback;
+        CZipFile archive(&callback);
+        ASSERT_TRUE(archive.openZipFile(path)) << c.damage;
+        std::vector<std::string> listed;
+        for (int i = 0; i < archive.getFileCount(); ++i)
+            listed.push_back(archive.getFileHeader(i)->name);
+        EXPECT_EQ(listed, c.listed) << c.damage;
+        EXPECT_EQ(readEntry(archive, indexOf(archive, "e2")), std::string(500, '2')) << c.damage;
+        archive.close();
+        expectEveryChangeRefused(path, c.damage);
+    }
+}
+
+// A locator is more than its signature: bytes shaped like the ZIP64 end
+// records at the end of the last entry's comment stay part of the directory,
+// also once a deletion leaves that entry the only one.
+TEST(DamagedChange, ZIP64RecordsInsideAnEntryCommentAreNoLocator)
+{
+    const std::string plain = buildZip({{"first", "1"}, {"last", "2"}});
+    const size_t end = endRecordOffset(plain);
+    const uint64_t fakeAt = end;  // where the comment, and the record shaped in it, begins
+    const std::string fake = field32(zipbytes::kZip64EndSignature) + field64(44) + field16(45) + field16(45)
+                             + field32(0) + field32(0) + field64(7) + field64(7) + field64(99) + field64(0)
+                             + field32(zipbytes::kZip64LocatorSignature) + field32(0) + field64(fakeAt) + field32(1);
+    std::string bytes = plain.substr(0, end) + fake + plain.substr(end);
+    patch16(bytes, centralRecordOf(bytes, "last") + 32, static_cast<uint16_t>(fake.size()));
+    patch32(bytes, endRecordOffset(bytes) + 12, zipbytes::get32(bytes.data() + endRecordOffset(bytes) + 12)
+                                                      + static_cast<uint32_t>(fake.size()));
     const std::string path = writeZip(bytes);
-    const std::string exe = scratchFolder() + "damaged.exe";
-    std::vector<CString> files{scratchFolder() + "new.txt"};
-    writeBytes(files[0], "new");
+    EXPECT_EQ(removeEntry(path, "first"), "no exception");
     ScriptedCallBack callback;
     CZipFile archive(&callback);
     ASSERT_TRUE(archive.openZipFile(path));
-    EXPECT_EQ(readEntry(archive, 2), std::string(500, '2'));
-    std::vector<int32_t> first{0};
-    const std::function<void()> changes[] = {
-        [&] { archive.setGlobalComment("new comment"); },
-        [&] { archive.addNewFiles(files, 0, false, false); },
-        [&] { archive.removeSomeFiles(first); },
-        [&] { archive.convertToExe(exe, "", ""); },
-    };
-    for (const auto& change : changes) {
-        EXPECT_EQ(messageOf(change), kRefused + path);
-        EXPECT_EQ(readBytes(path), bytes);
-    }
-    EXPECT_FALSE(std::filesystem::exists(exe));
+    ASSERT_EQ(archive.getFileCount(), 1);
+    EXPECT_EQ(readEntry(archive, 0), "2");
+    EXPECT_EQ(archive.getFileHeader(0)->comment, fake);
+}
+
+// Data in front is told by where the end records put the directory, not by
+// what happens to lie at its recorded offset inside that data.
+TEST(DamagedChange, DataInFrontHoldingADirectorySignatureAtTheRecordedOffset)
+{
+    const std::string plain = buildZip(threeEntries());
+    std::string front(2000, 'P');
+    front.replace(directoryOffsetOf(plain), 4, "PK\x01\x02");
+    const std::string path = writeZip(front + plain);
+    EXPECT_EQ(removeEntry(path, "e0"), "no exception");
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    ASSERT_TRUE(archive.openZipFile(path));
+    ASSERT_EQ(archive.getFileCount(), 2);
+    EXPECT_EQ(readEntry(archive, 0), std::string(400, '1'));
+    EXPECT_EQ(readEntry(archive, 1), std::string(500, '2'));
+    EXPECT_EQ(readBytes(path).substr(0, front.size()), front);
 }
 
 // Zero bytes in a name or the comment are part of them: written back cut
@@ -157,4 +274,24 @@ TEST(DamagedChange, ZeroBytesInNamesAndTheCommentSurviveAChange)
     EXPECT_EQ(archive.getFileName(0), "a") << "what is shown stops at the zero byte";
     EXPECT_EQ(readEntry(archive, 0), "ab");
     EXPECT_EQ(archive.getGlobalComment(), comment);
+}
+
+// A name is found whole: "a.txt" is not the entry "a.txt" followed by a zero
+// byte and more.
+TEST(DamagedChange, ReplacingFindsTheWholeName)
+{
+    const std::string hidden("a.txt\0hidden", 12);
+    const std::string path = writeZip(buildZip({{hidden, "hidden"}, {"a.txt", "old"}}));
+    const std::string source = scratchFolder() + "a.txt";
+    writeBytes(source, "new");
+    std::vector<CString> files{source};
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    ASSERT_TRUE(archive.openZipFile(path));
+    ASSERT_TRUE(archive.addNewFiles(files, 0, false, true));
+    archive.close();
+    ASSERT_TRUE(archive.openZipFile(path));
+    ASSERT_EQ(archive.getFileCount(), 2);
+    EXPECT_EQ(readEntry(archive, indexOf(archive, hidden)), "hidden");
+    EXPECT_EQ(readEntry(archive, indexOf(archive, "a.txt")), "new");
 }

@@ -81,19 +81,13 @@ public:
     }
     static CZipCentralDir& centralDir(CZipFile& archive) { return archive.getCentralDir(); }
     static void removeSingleFile(CZipFile& archive, long index) { archive.removeSingleFile(index); }
-    static bool movePackedFiles(CZipFile& archive, uint64_t start, uint64_t end, uint64_t shift)
-    {
-        return archive.MovePackedFiles(start, end, shift);
-    }
-    static void keepIntactEntries(CZipFile& archive, const std::vector<CZipFileHeader*>& removed,
-                                  const std::vector<uint64_t>& sizes, size_t moved)
-    {
-        archive.centralDir_.RemoveFromDisk();
-        archive.keepIntactEntries(removed, sizes, moved);
-    }
+    // The bytes an entry takes in the file, as a change measures them.
     static uint64_t storedSizeOf(CZipFile& archive, const CZipFileHeader& header)
     {
-        return archive.storedSizeOf(header);
+        for (const CZipFile::Extent& extent : archive.entryExtents())
+            if (extent.header == &header)
+                return extent.size;
+        return 0;
     }
     static uint32_t cryptCrc32(uint32_t crc, char c) { return CZipFile::CryptCRC32(crc, c); }
     // The second half of a conversion: the program file already holds the

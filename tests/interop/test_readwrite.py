@@ -178,6 +178,21 @@ class WrittenByOthers(cli.CliTestCase):
                        for d, dirs, files in os.walk(self.path("dest")) for f in files + dirs)
         self.assertEqual(found, ["inner", "inner/folder", "inner/good.txt", "inner/sub", "inner/sub/fine.txt"])
 
+    def test_a_name_with_a_zero_byte_is_judged_and_made_as_shown(self):
+        archive = self.path("zero.zip")
+        with zipfile.ZipFile(archive, "w") as zf:
+            zf.writestr("x\x01/../y", "data")
+        with open(archive, "rb") as f:
+            data = f.read().replace(b"x\x01/../y", b"x\x00/../y")
+        with open(archive, "wb") as f:
+            f.write(data)
+        out = self.path("out")
+        result = cli.run("extract", cli.native(archive), cli.native(out), check=False)
+        self.assertEqual((result.returncode, result.err), (0, ""))
+        self.assertEqual(os.listdir(out), ["x"])
+        with open(os.path.join(out, "x"), "rb") as f:
+            self.assertEqual(f.read(), b"data")
+
     def test_extracted_files_get_the_stored_time(self):
         archive = self.path("dated.zip")
         with zipfile.ZipFile(archive, "w") as zf:
