@@ -172,7 +172,9 @@ function(packrook_set_test_environment test)
     "PACKROOK_TESTDATA=${testdata}"
     "PACKROOK_SCRATCH=${scratch}")
   if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
-    list(APPEND env "PACKROOK_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix")
+    # Wine takes the system's code page from the locale: C.UTF-8 gives 1252,
+    # that of most Windows installations, whatever the developer's own.
+    list(APPEND env "PACKROOK_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" "LC_ALL=C.UTF-8")
   endif()
   set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT ${env})
 endfunction()
@@ -207,4 +209,21 @@ function(packrook_add_gtest)
     set(arg_TIMEOUT ${PACKROOK_TEST_TIMEOUT})
   endif()
   set_tests_properties(${arg_NAME} PROPERTIES TIMEOUT ${arg_TIMEOUT})
+endfunction()
+
+# packrook_embed_manifest(<target> <name>)
+#   Gives a Windows program the application manifest of cmake/Application.manifest.in
+#   as its resource 1, with <name> in its identity. Does nothing elsewhere.
+function(packrook_embed_manifest target name)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(PACKROOK_MANIFEST_NAME ${name})
+  set(manifest ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}-manifest.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/Application.manifest.in ${manifest} @ONLY)
+  # 24 is RT_MANIFEST; resource 1 is the one the system reads when it starts a program.
+  file(CONFIGURE OUTPUT ${script} CONTENT "1 24 \"${manifest}\"\n")
+  target_sources(${target} PRIVATE ${script})
+  set_property(SOURCE ${script} APPEND PROPERTY OBJECT_DEPENDS ${manifest})
 endfunction()

@@ -1,4 +1,5 @@
-# Packrook-setup.exe, the program users download: a self-extracting program
+# Packrook-setup-64bit.exe or Packrook-setup-32bit.exe, the program users
+# download (the name says which Windows it is for): a self-extracting program
 # made by Packrook's own conversion and this build's Sledstub.dll. It installs
 # the product into "Program Files\Packrook" and starts the manager, whose
 # first start completes the installation.
@@ -40,7 +41,7 @@ ExternalProject_Add(packrook_host_cli
 # host tool runs from a folder where it finds the Windows stub, not the
 # native stand-in its own build makes.
 set(setup_work ${CMAKE_BINARY_DIR}/setup)
-set(setup_exe ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Packrook-setup.exe)
+set(setup_exe ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${PACKROOK_SETUP_NAME})
 set(setup_archive ${setup_work}/Packrook.zip)
 set(help_dir ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 set(setup_contents
@@ -55,7 +56,7 @@ add_custom_command(OUTPUT ${setup_exe}
   COMMAND ${setup_work}/packrook-cli sfx ${setup_archive} ${setup_exe}
           --install-dir "$$PROGRAMFILES$$\\Packrook" --run Packrook.exe
   DEPENDS packrook_host_cli ${host_cli} Packrook Quaylink Sledstub ${help_files}
-  COMMENT "Making Packrook-setup.exe"
+  COMMENT "Making ${PACKROOK_SETUP_NAME}"
   VERBATIM)
 add_custom_target(packrook_setup ALL DEPENDS ${setup_exe})
 add_dependencies(packrook_setup packrook_help)

@@ -138,16 +138,15 @@ void CZipFileHeader::readLargeValues()
 }
 
 // Bit 11 says the name is UTF-8; without it, a Unicode path block whose
-// checksum matches the name gives its UTF-8 form. Any other name is taken as
-// the system's own bytes, as it always was.
+// checksum matches the name gives its UTF-8 form. Any other name is in the
+// code page of the Windows tools that wrote it, as it always was.
 void CZipFileHeader::decodeName()
 {
     CString utf8;
     if (flags & kFlagUtf8)
         utf8 = recordName;
     else if (!unicodePathName(utf8)) {
-        name = recordName;
-        nameFitsSystem = true;
+        nameFitsSystem = os::nameFromLegacy(recordName, name);
         return;
     }
     nameFitsSystem = os::nameFromUtf8(utf8, name);

@@ -1,6 +1,7 @@
 #pragma once
 // Every name, path, message, comment and password is a narrow string in the
-// machine's ANSI code page; archive names are stored byte for byte.
+// program's ANSI code page: UTF-8 where its manifest asks for it, which the
+// Windows programs of this product do.
 #include <string>
 
 using CString = std::string;

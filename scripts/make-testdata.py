@@ -86,6 +86,20 @@ def python_samples():
         info.external_attr = 0x21
         zf.writestr(info, "read-only and archive\n")
         zf.writestr(zipfile.ZipInfo("folder/", FIXED_TIME), "")
+    language_samples()
+
+
+# Names beyond any one code page, an emoji beyond 16 bits among them; each
+# entry holds its own name in UTF-8.
+LANGUAGE_NAMES = ["报告.txt", "Αθήνα.doc", "تقرير.txt", "notes-🎵.txt", "文件夹/Ωμέγα.txt"]
+
+
+def language_samples():
+    with zipfile.ZipFile(os.path.join(OUT, "python_languages.zip"), "w", zipfile.ZIP_DEFLATED) as zf:
+        for name in LANGUAGE_NAMES:
+            info = zipfile.ZipInfo(name, FIXED_TIME)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            zf.writestr(info, name.encode())
 
 
 def main():

@@ -1,6 +1,8 @@
 #include "CommandText.h"
 
-#include "AnsiText.h"
+#include "os/Os.h"
+
+#include <windows.h>
 
 namespace commandtext {
 
@@ -13,45 +15,45 @@ std::string quoted(const std::string& text)
     return quote + text + quote;
 }
 
-// The text after the last "\", the whole text when there is none.
+// The text after the last "\", the whole text when there is none. No byte
+// of a UTF-8 sequence is ever taken for a separator or a dot.
 std::string afterLastBackslash(const std::string& path)
 {
-    const size_t backslash = ansi::lastIndexOf(path, '\\');
+    const size_t backslash = path.rfind('\\');
     return backslash == std::string::npos ? path : path.substr(backslash + 1);
 }
 
 std::string withZipExtension(const std::string& path)
 {
-    return path.substr(0, ansi::lastIndexOf(path, '.')) + ".zip";
+    return path.substr(0, path.rfind('.')) + ".zip";
 }
 
-// Every path in double quotes, each followed by one blank; the first quote
-// must follow "-a" directly, since the manager takes that character as the
-// opening quote of the first name.
-std::string fileList(const Selection& selection)
+std::string lowerCase(const std::string& text)
 {
-    std::string list;
-    for (const std::string& path : selection)
-        list += quoted(path) + ' ';
-    return list;
+    std::wstring wide = os::toWide(text);
+    if (!wide.empty())
+        ::CharLowerBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+    CString lowered;
+    os::fromWide(wide, lowered);
+    return lowered;
 }
 
-std::string addToArchive(const std::string& archive, const Selection& selection)
+std::string addToArchive(const std::string& archive, const std::string& listFile)
 {
-    return "-h " + quoted(archive) + " -a" + fileList(selection);
+    return "-h " + quoted(archive) + " -l " + quoted(listFile);
 }
 
 } // namespace
 
 std::string extensionOf(const std::string& path)
 {
-    const size_t dot = ansi::lastIndexOf(path, '.');
-    return dot == std::string::npos ? std::string() : ansi::lowerCase(path.substr(dot));
+    const size_t dot = path.rfind('.');
+    return dot == std::string::npos ? std::string() : lowerCase(path.substr(dot));
 }
 
 std::string baseNameOf(const std::string& path)
 {
-    return afterLastBackslash(path.substr(0, ansi::lastIndexOf(path, '.')));
+    return afterLastBackslash(path.substr(0, path.rfind('.')));
 }
 
 std::string itemText(Offset offset, const std::string& leadPath)
@@ -81,24 +83,33 @@ std::string mailArchivePath(std::string temporaryFolder, const std::string& lead
     // Only the file's own name is searched for its dot: a dot in the
     // temporary folder's path (a user called "john.doe") would otherwise put
     // the archive outside that folder, onto whatever lies there.
-    const std::string name = ansi::lastIndexOf(leadPath, '\\') == std::string::npos
+    const std::string name = leadPath.rfind('\\') == std::string::npos
                                  ? std::string()
                                  : afterLastBackslash(leadPath);
     return temporaryFolder + withZipExtension(name);
 }
 
-std::string parameters(unsigned offset, const Selection& selection, const std::string& temporaryArchive)
+std::string parameters(unsigned offset, const Selection& selection, const std::string& temporaryArchive,
+                       const std::string& listFile)
 {
     switch (offset) {
     case openArchive:
         return quoted(selection.front());
     case addToNamedArchive:
-        return addToArchive(namedArchivePath(selection.front()), selection);
+        return addToArchive(namedArchivePath(selection.front()), listFile);
     case zipAndEmail:
-        return addToArchive(temporaryArchive, selection);
+        return addToArchive(temporaryArchive, listFile);
     default:
-        return "-a" + fileList(selection);
+        return "-l " + quoted(listFile);
     }
+}
+
+std::string listText(const Selection& selection)
+{
+    std::string text;
+    for (const std::string& path : selection)
+        text += path + "\r\n";
+    return text;
 }
 
 } // namespace commandtext

@@ -4,6 +4,7 @@
 #include "ManagerLauncher.h"
 #include "Module.h"
 #include "SimpleMail.h"
+#include "os/Os.h"
 #include "resource.h"
 
 #include <algorithm>
@@ -20,9 +21,9 @@ const DWORD managerTimeoutMs = 100000;
 
 // The menu-item structure without its trailing item-bitmap field: the form
 // every version of the system accepts.
-const UINT shortMenuItemSize = offsetof(MENUITEMINFOA, hbmpItem);
+const UINT shortMenuItemSize = offsetof(MENUITEMINFOW, hbmpItem);
 #ifndef _WIN64
-static_assert(offsetof(MENUITEMINFOA, hbmpItem) == 44, "the short menu-item form is 44 bytes on 32-bit");
+static_assert(offsetof(MENUITEMINFOW, hbmpItem) == 44, "the short menu-item form is 44 bytes on 32-bit");
 #endif
 
 // No exception may cross into the Explorer.
@@ -38,11 +39,12 @@ HRESULT guarded(Body body)
     }
 }
 
-std::string temporaryFolder()
+void reportUnwrittenList(HWND owner)
 {
-    char buffer[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, buffer);
-    return buffer;
+    ::MessageBoxW(owner,
+                  L"The selected files could not be handed to Packrook: the temporary folder takes no list of "
+                  L"them.",
+                  L"Packrook", MB_ICONWARNING | MB_OK);
 }
 
 } // namespace
@@ -161,13 +163,16 @@ STDMETHODIMP ContextHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY)
     return result;
 }
 
+// Whole paths, however long, in every language.
 void ContextHandler::readDropList(HDROP drop)
 {
-    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT index = count; index-- > 0;) {
-        char path[MAX_PATH] = {};
-        ::DragQueryFileA(drop, index, path, MAX_PATH);
-        selection_.push_back(path);
+        std::wstring path(::DragQueryFileW(drop, index, nullptr, 0), L'\0');
+        ::DragQueryFileW(drop, index, &path[0], static_cast<UINT>(path.size() + 1));
+        std::string utf8;
+        os::fromWide(path, utf8);
+        selection_.push_back(utf8);
     }
 }
 
@@ -186,16 +191,16 @@ bool ContextHandler::insertItem(HMENU menu, UINT& position, UINT firstId, UINT l
     // Identifiers past the last one belong to other extensions.
     if (firstId + offset > lastId)
         return false;
-    std::string text = itemText(offset, selection_.front());
-    MENUITEMINFOA item = {};
+    std::wstring text = os::toWide(itemText(offset, selection_.front()));
+    MENUITEMINFOW item = {};
     item.cbSize = shortMenuItemSize;
     item.fMask = MIIM_STATE | MIIM_ID | MIIM_CHECKMARKS | MIIM_TYPE;
     item.fType = MFT_STRING;
     item.fState = 0;
     item.wID = firstId + offset;
     item.hbmpUnchecked = menuBitmap();
-    item.dwTypeData = text.data();
-    ::InsertMenuItemA(menu, position++, TRUE, &item);
+    item.dwTypeData = &text[0];
+    ::InsertMenuItemW(menu, position++, TRUE, &item);
     return true;
 }
 
@@ -234,28 +239,36 @@ STDMETHODIMP ContextHandler::InvokeCommand(LPCMINVOKECOMMANDINFO information)
     if (selection_.empty())
         return S_OK;
     // A verb given by name (the Explorer offers "delete", "properties" and
-    // the like to every extension) is none of ours: its pointer's low bits
-    // must not be taken for one of our commands.
-    if (!information || HIWORD(reinterpret_cast<ULONG_PTR>(information->lpVerb)) != 0)
+    // the like to every extension) is none of ours: no bit of its pointer,
+    // which may lie anywhere in a 64-bit space, is taken for one of our
+    // commands.
+    if (!information || !IS_INTRESOURCE(information->lpVerb))
         return E_INVALIDARG;
     const unsigned offset = LOWORD(reinterpret_cast<ULONG_PTR>(information->lpVerb));
     return guarded([&] {
         if (managerPath().empty())
             return S_OK;
-        if (offset == zipAndEmail) {
-            const std::string archive = mailArchivePath(temporaryFolder(), selection_.front());
-            mailArchive(parameters(offset, selection_, archive), archive);
-        } else {
-            startManager(information->hwnd, parameters(offset, selection_, std::string()));
+        const std::string listFile = offset == openArchive ? std::string() : writeListFile(selection_);
+        if (offset != openArchive && listFile.empty()) {
+            reportUnwrittenList(information->hwnd);
+            return S_OK;
         }
+        if (!startCommand(information->hwnd, offset, listFile) && !listFile.empty())
+            os::removeFile(listFile);
         return S_OK;
     });
 }
 
-void ContextHandler::mailArchive(const std::string& parameters, const std::string& archive)
+// False when the manager could not be started.
+bool ContextHandler::startCommand(HWND owner, unsigned offset, const std::string& listFile)
 {
-    if (runManager(parameters, managerTimeoutMs))
+    if (offset != zipAndEmail)
+        return startManager(owner, parameters(offset, selection_, std::string(), listFile));
+    const std::string archive = mailArchivePath(os::tempFolder(), selection_.front());
+    const ManagerRun run = runManager(parameters(offset, selection_, archive, listFile), managerTimeoutMs);
+    if (run == ManagerRun::ended)
         composeWithAttachment(archive);
+    return run != ManagerRun::notStarted;
 }
 
 STDMETHODIMP ContextHandler::GetCommandString(UINT_PTR offset, UINT type, UINT*, LPSTR buffer, UINT size)

@@ -56,7 +56,7 @@ private:
     HBITMAP menuBitmap();
     bool insertItem(HMENU menu, UINT& position, UINT firstId, UINT lastId, commandtext::Offset offset);
     bool offersOpening() const;
-    void mailArchive(const std::string& parameters, const std::string& archive);
+    bool startCommand(HWND owner, unsigned offset, const std::string& listFile);
 
     InnerUnknown inner_;
     IUnknown* outer_;

@@ -8,9 +8,14 @@
 #include "TypeLibrary.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
+
+// Where registration notes the shared keys it had to make: the product's
+// application key, the last thing unregistration removes.
+const std::string kMadeKeysRecord = "HKCR\\AppID\\" QUAYLINK_REGISTRY_FORM(QUAYLINK_APPID);
 
 registrar::Replacements replacements()
 {
@@ -21,24 +26,35 @@ registrar::Replacements replacements()
     return {{"APPID", QUAYLINK_REGISTRY_FORM(QUAYLINK_APPID)}, {"MODULE", path}};
 }
 
+// A registration made again (each first start of a new installation) finds
+// the keys it made last time in place and keeps them on the record.
 HRESULT registerServer()
 {
-    HRESULT result = registrar::runScript(IDR_APPID_SCRIPT, true, replacements());
+    registrar::MadeKeys made = registrar::readMadeKeys(kMadeKeysRecord);
+    HRESULT result = registrar::runScript(IDR_APPID_SCRIPT, true, replacements(), made);
     if (SUCCEEDED(result))
-        result = registrar::runScript(IDR_HANDLER_SCRIPT, true, replacements());
-    if (SUCCEEDED(result))
+        result = registrar::runScript(IDR_HANDLER_SCRIPT, true, replacements(), made);
+    if (SUCCEEDED(result)) {
+        std::sort(made.begin(), made.end());
+        made.erase(std::unique(made.begin(), made.end()), made.end());
+        registrar::writeMadeKeys(kMadeKeysRecord, made);
         result = registerOwnTypeLibrary();
+    }
     return result;
 }
 
+// Every step runs, whatever an earlier one gave: a part already removed
+// counts as removed and must not keep the rest in place. The first failure
+// is the result.
 HRESULT unregisterServer()
 {
-    HRESULT result = registrar::runScript(IDR_HANDLER_SCRIPT, false, replacements());
-    if (SUCCEEDED(result))
-        result = unregisterOwnTypeLibrary();
-    if (SUCCEEDED(result))
-        result = registrar::runScript(IDR_APPID_SCRIPT, false, replacements());
-    return result;
+    const registrar::MadeKeys made = registrar::readMadeKeys(kMadeKeysRecord);
+    registrar::MadeKeys unused;
+    const HRESULT handler = registrar::runScript(IDR_HANDLER_SCRIPT, false, replacements(), unused);
+    const HRESULT library = unregisterOwnTypeLibrary();
+    const HRESULT application = registrar::runScript(IDR_APPID_SCRIPT, false, replacements(), unused);
+    registrar::removeEmptyKeys(made);
+    return FAILED(handler) ? handler : FAILED(library) ? library : application;
 }
 
 } // namespace

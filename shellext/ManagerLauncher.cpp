@@ -1,6 +1,7 @@
 #include "ManagerLauncher.h"
 
 #include "Module.h"
+#include "os/Os.h"
 
 #include <shellapi.h>
 
@@ -10,23 +11,47 @@ std::string managerPath()
     return folder.empty() ? std::string() : folder + "Packrook.exe";
 }
 
-void startManager(HWND owner, const std::string& parameters)
+std::string writeListFile(const commandtext::Selection& selection)
 {
-    ::ShellExecuteA(owner, nullptr, managerPath().c_str(), parameters.c_str(), nullptr, SW_HIDE);
+    wchar_t created[MAX_PATH] = {};
+    std::string path;
+    if (!::GetTempFileNameW(os::toWide(os::tempFolder()).c_str(), L"Prk", 0, created) || !os::fromWide(created, path))
+        return std::string();
+    const std::string text = commandtext::listText(selection);
+    os::FileHandle file = os::openFile(path, os::OpenMode::CreateForWriting);
+    uint32_t written = 0;
+    const bool whole = file != os::kInvalidFile
+                       && os::writeFile(file, text.data(), static_cast<uint32_t>(text.size()), written)
+                       && written == text.size() && os::flushFile(file);
+    if (file != os::kInvalidFile)
+        os::closeFile(file);
+    if (!whole) {
+        os::removeFile(path);
+        return std::string();
+    }
+    return path;
 }
 
-bool runManager(const std::string& parameters, DWORD timeoutMs)
+bool startManager(HWND owner, const std::string& parameters)
 {
-    const std::string program = managerPath();
-    SHELLEXECUTEINFOA start = {};
+    const auto started = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+        owner, nullptr, os::toWide(managerPath()).c_str(), os::toWide(parameters).c_str(), nullptr, SW_HIDE));
+    return started > 32;
+}
+
+ManagerRun runManager(const std::string& parameters, DWORD timeoutMs)
+{
+    const std::wstring program = os::toWide(managerPath());
+    const std::wstring arguments = os::toWide(parameters);
+    SHELLEXECUTEINFOW start = {};
     start.cbSize = sizeof start;
     start.fMask = SEE_MASK_NOCLOSEPROCESS;
     start.lpFile = program.c_str();
-    start.lpParameters = parameters.c_str();
+    start.lpParameters = arguments.c_str();
     start.nShow = SW_SHOW;
-    if (!::ShellExecuteExA(&start) || !start.hProcess)
-        return false;
+    if (!::ShellExecuteExW(&start) || !start.hProcess)
+        return ManagerRun::notStarted;
     const bool ended = ::WaitForSingleObject(start.hProcess, timeoutMs) == WAIT_OBJECT_0;
     ::CloseHandle(start.hProcess);
-    return ended;
+    return ended ? ManagerRun::ended : ManagerRun::stillRunning;
 }

@@ -1,5 +1,7 @@
 #include "Module.h"
 
+#include "os/Os.h"
+
 namespace {
 HINSTANCE moduleInstance = nullptr;
 volatile LONG lockCount = 0;
@@ -42,9 +44,12 @@ std::string path()
 {
     // Our own handle rather than a look-up by name: a renamed copy would
     // otherwise get the host program's path and start the wrong manager.
-    char buffer[MAX_PATH] = {};
-    ::GetModuleFileNameA(moduleInstance, buffer, MAX_PATH);
-    return buffer;
+    // The longest path the system knows fits.
+    std::wstring buffer(32768, L'\0');
+    buffer.resize(::GetModuleFileNameW(moduleInstance, &buffer[0], static_cast<DWORD>(buffer.size())));
+    std::string path;
+    os::fromWide(buffer, path);
+    return path;
 }
 
 std::string folder()
@@ -60,6 +65,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         moduleInstance = instance;
+        os::useUtf8Names();
         return ::InitializeCriticalSectionAndSpinCount(&factorySection, 0);
     }
     if (reason == DLL_PROCESS_DETACH)

@@ -23,8 +23,8 @@ public:
     Guard& operator=(const Guard&) = delete;
 };
 
-// The DLL's full path and its folder (with the trailing backslash); empty
-// when the path has no backslash.
+// The DLL's full path and its folder (with the trailing backslash), in
+// UTF-8 as every path of the extension; empty when the path has no backslash.
 std::string path();
 std::string folder();
 

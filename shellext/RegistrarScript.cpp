@@ -90,20 +90,7 @@ bool tokenize(const std::string& text, std::vector<Token>& tokens)
 
 HKEY rootHandle(const Token& name)
 {
-    static const struct {
-        const char* shortName;
-        const char* longName;
-        HKEY handle;
-    } roots[] = {
-        {"HKCR", "HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-        {"HKLM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-        {"HKCU", "HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-    };
-    for (const auto& root : roots) {
-        if (name.isWord(root.shortName) || name.isWord(root.longName))
-            return root.handle;
-    }
-    return nullptr;
+    return name.quoted ? nullptr : rootKeyNamed(name.text);
 }
 
 class Parser {
@@ -114,6 +101,7 @@ public:
     {
         while (!atEnd()) {
             RootKey root;
+            root.name = peek().text;
             root.handle = rootHandle(next());
             if (!root.handle || !expect("{") || !parseBlock(root.keys, nullptr))
                 return false;
@@ -194,6 +182,24 @@ private:
 };
 
 } // namespace
+
+HKEY rootKeyNamed(const std::string& name)
+{
+    static const struct {
+        const char* shortName;
+        const char* longName;
+        HKEY handle;
+    } roots[] = {
+        {"HKCR", "HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {"HKLM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+        {"HKCU", "HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+    };
+    for (const auto& root : roots) {
+        if (_stricmp(name.c_str(), root.shortName) == 0 || _stricmp(name.c_str(), root.longName) == 0)
+            return root.handle;
+    }
+    return nullptr;
+}
 
 bool parseScript(const std::string& text, std::vector<RootKey>& roots)
 {

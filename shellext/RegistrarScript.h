@@ -41,6 +41,7 @@ struct Key {
 };
 
 struct RootKey {
+    std::string name;  // as the script spells it: "HKCR", "HKEY_LOCAL_MACHINE"
     HKEY handle = nullptr;
     std::vector<Key> keys;
 };
@@ -53,5 +54,7 @@ bool replaceVariables(const std::string& text, const Replacements& replacements,
 
 // False when the text does not follow the form above.
 bool parseScript(const std::string& text, std::vector<RootKey>& roots);
+// The root key of a short or long name (any case); null for another name.
+HKEY rootKeyNamed(const std::string& name);
 
 } // namespace registrar

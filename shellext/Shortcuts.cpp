@@ -1,7 +1,7 @@
 #include "Shortcuts.h"
 
-#include "AnsiText.h"
 #include "Module.h"
+#include "os/Os.h"
 
 namespace {
 
@@ -19,10 +19,10 @@ const GroupShortcut groupShortcuts[] = {
     {"\\UninstallMe.lnk", "Packrook.exe", "UninstallMe", "-U"},
 };
 
-IShellLinkA* newShellLink()
+IShellLinkW* newShellLink()
 {
-    IShellLinkA* link = nullptr;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    IShellLinkW* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link))))
         return nullptr;
     return link;
@@ -37,9 +37,9 @@ public:
     {
         if (FAILED(::SHGetSpecialFolderLocation(nullptr, common, &items_)))
             ::SHGetSpecialFolderLocation(nullptr, personal, &items_);
-        char buffer[MAX_PATH] = {};
-        if (items_ && ::SHGetPathFromIDListA(items_, buffer))
-            path_ = buffer;
+        wchar_t buffer[MAX_PATH] = {};
+        if (items_ && ::SHGetPathFromIDListW(items_, buffer))
+            os::fromWide(buffer, path_);
     }
     ~SpecialFolder()
     {
@@ -82,12 +82,12 @@ std::string programGroup(IMalloc* allocator)
 
 void createProgramGroup(IMalloc* allocator, const std::string& programDirectory)
 {
-    IShellLinkA* link = newShellLink();
+    IShellLinkW* link = newShellLink();
     if (!link)
         return;
     const std::string group = programGroup(allocator);
     if (!group.empty()) {
-        ::CreateDirectoryA(group.c_str(), nullptr);
+        ::CreateDirectoryW(os::toWide(group).c_str(), nullptr);
         for (const GroupShortcut& shortcut : groupShortcuts)
             createShortcut(link, programDirectory + shortcut.target, shortcut.description, group + shortcut.file,
                            shortcut.arguments);
@@ -99,7 +99,7 @@ void createProgramGroup(IMalloc* allocator, const std::string& programDirectory)
 template <typename Step>
 void withStartMenu(Step step)
 {
-    IShellLinkA* link = newShellLink();
+    IShellLinkW* link = newShellLink();
     if (!link)
         return;
     ShellAllocator allocator;
@@ -110,23 +110,23 @@ void withStartMenu(Step step)
 
 } // namespace
 
-void createShortcut(IShellLinkA* link, const std::string& target, const std::string& description,
+void createShortcut(IShellLinkW* link, const std::string& target, const std::string& description,
                     const std::string& shortcutPath, const std::string& arguments)
 {
     IPersistFile* file = nullptr;
     if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))))
         return;
-    link->SetPath(target.c_str());
-    link->SetDescription(description.c_str());
+    link->SetPath(os::toWide(target).c_str());
+    link->SetDescription(os::toWide(description).c_str());
     if (!arguments.empty())
-        link->SetArguments(arguments.c_str());
-    file->Save(ansi::widenPath(shortcutPath).c_str(), TRUE);
+        link->SetArguments(os::toWide(arguments).c_str());
+    file->Save(os::toWide(shortcutPath).c_str(), TRUE);
     file->Release();
 }
 
 void createStartMenuShortcuts()
 {
-    withStartMenu([](IShellLinkA* link, IMalloc* allocator, const std::string& startMenu) {
+    withStartMenu([](IShellLinkW* link, IMalloc* allocator, const std::string& startMenu) {
         const std::string programDirectory = module::folder();
         if (!startMenu.empty())
             createShortcut(link, programDirectory + "Packrook.exe", "Packrook", startMenu + "\\Packrook.lnk", "");
@@ -136,14 +136,14 @@ void createStartMenuShortcuts()
 
 void removeStartMenuShortcuts()
 {
-    withStartMenu([](IShellLinkA*, IMalloc* allocator, const std::string& startMenu) {
+    withStartMenu([](IShellLinkW*, IMalloc* allocator, const std::string& startMenu) {
         if (!startMenu.empty())
-            ::DeleteFileA((startMenu + "\\Packrook.lnk").c_str());
+            ::DeleteFileW(os::toWide(startMenu + "\\Packrook.lnk").c_str());
         const std::string group = programGroup(allocator);
         if (group.empty())
             return;
         for (const GroupShortcut& shortcut : groupShortcuts)
-            ::DeleteFileA((group + shortcut.file).c_str());
-        ::RemoveDirectoryA(group.c_str());
+            ::DeleteFileW(os::toWide(group + shortcut.file).c_str());
+        ::RemoveDirectoryW(os::toWide(group).c_str());
     });
 }

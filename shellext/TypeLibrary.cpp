@@ -1,12 +1,12 @@
 #include "TypeLibrary.h"
 
-#include "AnsiText.h"
 #include "Module.h"
+#include "os/Os.h"
 
 HRESULT loadOwnTypeLibrary(ITypeLib** library)
 {
     // A module path alone names its first TYPELIB resource.
-    return ::LoadTypeLibEx(ansi::widenPath(module::path()).c_str(), REGKIND_NONE, library);
+    return ::LoadTypeLibEx(os::toWide(module::path()).c_str(), REGKIND_NONE, library);
 }
 
 HRESULT registerOwnTypeLibrary()
@@ -15,8 +15,8 @@ HRESULT registerOwnTypeLibrary()
     HRESULT result = loadOwnTypeLibrary(&library);
     if (FAILED(result))
         return result;
-    std::wstring path = ansi::widenPath(module::path());
-    std::wstring helpFolder = ansi::widenPath(module::folder());
+    std::wstring path = os::toWide(module::path());
+    std::wstring helpFolder = os::toWide(module::folder());
     result = ::RegisterTypeLib(library, path.data(), helpFolder.data());
     library->Release();
     return result;
@@ -31,8 +31,13 @@ HRESULT unregisterOwnTypeLibrary()
     TLIBATTR* attributes = nullptr;
     result = library->GetLibAttr(&attributes);
     if (SUCCEEDED(result)) {
-        result = ::UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
-                                     attributes->lcid, attributes->syskind);
+        // A library no longer registered is as removed as it gets.
+        BSTR registered = nullptr;
+        if (SUCCEEDED(::QueryPathOfRegTypeLib(attributes->guid, attributes->wMajorVerNum,
+                                              attributes->wMinorVerNum, attributes->lcid, &registered)))
+            result = ::UnRegisterTypeLib(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                                         attributes->lcid, attributes->syskind);
+        ::SysFreeString(registered);
         library->ReleaseTLibAttr(attributes);
     }
     library->Release();

@@ -16,20 +16,6 @@ namespace {
 constexpr char kCaption[] = "Packrook";
 constexpr char kProgramFilesPlaceholder[] = "$$PROGRAMFILES$$";
 
-CString ownPath()
-{
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
-
-CString currentDirectory()
-{
-    char path[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, path);
-    return path;
-}
-
 CString programFilesFolder()
 {
     char path[MAX_PATH] = {};
@@ -49,13 +35,23 @@ CString programFilesFolder()
     return windowsFolder.substr(0, colon + 1) + "\\program files";
 }
 
+// A slot holds what the maker's code page spelt: UTF-8 where it ran on
+// today's Windows, the legacy code page on older ones. Either way the stub
+// reads it in its own.
+CString slotText(const char* slot)
+{
+    CString text;
+    os::nameFromUtf8(slot, text);
+    return text;
+}
+
 // Text in front of the placeholder is dropped: the folder it stands for is
 // always a full path.
 CString installDirectory()
 {
-    const CString slot = installDirSlot();
+    const CString slot = slotText(installDirSlot());
     if (slot.empty())
-        return currentDirectory();
+        return os::currentFolder();
     const size_t placeholder = slot.find(kProgramFilesPlaceholder);
     if (slot.find("$$") == CString::npos || placeholder == CString::npos)
         return slot;
@@ -82,9 +78,7 @@ std::vector<CString> components(CString path)
 
 void createFolder(const CString& path)
 {
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        ::CreateDirectoryA(path.c_str(), nullptr);
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (!os::createFolder(path))
         throw CZipException("Failed to create directory " + path);
 }
 
@@ -122,11 +116,11 @@ int Installer::run()
     CString installDir = installDirectory();
     if (!confirm(installDir))
         return 0;
-    const CString runFile = runFileSlot();
+    const CString runFile = slotText(runFileSlot());
     installDir = withBackslash(installDir);
     try {
         createInstallDirectory(installDir);
-        archive_.openZipFile(ownPath());
+        archive_.openZipFile(os::programPath());
     } catch (const CZipException& error) {
         showWarning(error.getMessage());
         return 1;

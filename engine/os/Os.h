@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <string>
 
 namespace os {
 
@@ -73,11 +74,16 @@ extern const uint32_t kErrorDiskFull;
 CString errorText(uint32_t code);
 
 // Entry names between UTF-8 and the system's own spelling: the ANSI code
-// page on Windows, the file system's bytes elsewhere. False when the result
-// is not the same name: the code page lacks one of its characters (name then
-// holds a form fit only for showing), or a name has no UTF-8 form.
+// page on Windows (UTF-8 itself where the program's manifest asks for it),
+// the file system's bytes elsewhere. False when the result is not the same
+// name: the code page lacks one of its characters (name then holds a form fit
+// only for showing), or a name has no UTF-8 form.
 bool nameFromUtf8(const CString& utf8, CString& name);
 bool nameToUtf8(const CString& name, CString& utf8);
+// A name stored without saying it is UTF-8: written by a Windows tool in the
+// system's legacy ANSI code page, which it keeps even where the program
+// speaks UTF-8. Elsewhere the file system's bytes, as they are.
+bool nameFromLegacy(const CString& stored, CString& name);
 
 // Ordering of stored names in the directory's index: locale-aware, case-sensitive.
 int compareNames(const CString& a, const CString& b);
@@ -86,9 +92,26 @@ int compareNames(const CString& a, const CString& b);
 // the start of an entry name that keeps folder names.
 CString dropDrivePart(const CString& path);
 
-// Folder of the running program, with its trailing separator.
+// Full path of the running program, and its folder with the trailing separator.
+CString programPath();
 CString programFolder();
 CString tempFolder();
+CString currentFolder();
+// True when the folder is there afterwards, made now or before.
+bool createFolder(const CString& path);
+
+#ifdef _WIN32
+// The narrow spelling of every name and path above is the process's ANSI
+// code page. Code that lives in another program's process (the Explorer
+// extension) cannot choose that page and switches to UTF-8 instead, before
+// it hands the engine any name.
+void useUtf8Names();
+// Between the narrow spelling and the system's wide one. False when the
+// narrow spelling lacks one of the characters (text then holds a form fit
+// only for showing).
+std::wstring toWide(const CString& text);
+bool fromWide(const std::wstring& wide, CString& text);
+#endif
 
 // Removable drives are what makes an archive a spanned set. Tests replace
 // the system's answer with a simulated drive.

@@ -263,6 +263,12 @@ bool nameToUtf8(const CString& name, CString& utf8)
     return isUtf8(name);
 }
 
+bool nameFromLegacy(const CString& stored, CString& name)
+{
+    name = stored;
+    return true;
+}
+
 int compareNames(const CString& a, const CString& b)
 {
     return std::strcmp(a.c_str(), b.c_str());
@@ -274,13 +280,16 @@ CString dropDrivePart(const CString& path)
     return start == CString::npos ? CString() : path.substr(start);
 }
 
-CString programFolder()
+CString programPath()
 {
     char buffer[PATH_MAX];
     ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0)
-        return CString();
-    CString path(buffer, static_cast<size_t>(length));
+    return length <= 0 ? CString() : CString(buffer, static_cast<size_t>(length));
+}
+
+CString programFolder()
+{
+    const CString path = programPath();
     return path.substr(0, path.rfind('/') + 1);
 }
 
@@ -291,6 +300,18 @@ CString tempFolder()
     if (result.back() != '/')
         result += '/';
     return result;
+}
+
+CString currentFolder()
+{
+    char buffer[PATH_MAX];
+    return ::getcwd(buffer, sizeof buffer) ? CString(buffer) : CString();
+}
+
+bool createFolder(const CString& path)
+{
+    ::mkdir(path.c_str(), 0777);
+    return fileAttributes(path) == kAttrDirectory;
 }
 
 namespace {

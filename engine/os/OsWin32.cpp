@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <string>
 
@@ -13,18 +11,101 @@ const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
 const uint32_t kErrorDiskFull = ERROR_DISK_FULL;
 
 namespace {
+// The code page of the narrow names and paths; CP_ACP follows the process.
+UINT namesCodePage = CP_ACP;
+
+UINT narrowCodePage()
+{
+    return namesCodePage == CP_ACP ? ::GetACP() : namesCodePage;
+}
+
+// The page the system's Windows tools write names in. A manifest that gives
+// the program UTF-8 leaves it as it is.
+UINT legacyCodePage()
+{
+    static const UINT page = [] {
+        DWORD number = 0;
+        const int got = ::GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                                         reinterpret_cast<LPWSTR>(&number), sizeof number / sizeof(wchar_t));
+        return got && number ? static_cast<UINT>(number) : ::GetACP();
+    }();
+    return page;
+}
+
+// flags MB_ERR_INVALID_CHARS: false when text holds bytes that are no
+// characters of the code page; without it they become U+FFFD.
+bool toWideFrom(UINT codePage, DWORD flags, const CString& text, std::wstring& wide)
+{
+    wide.clear();
+    if (text.empty())
+        return true;
+    const int length = static_cast<int>(text.size());
+    const int count = ::MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+    if (count <= 0)
+        return false;
+    wide.resize(static_cast<size_t>(count));
+    ::MultiByteToWideChar(codePage, flags, text.data(), length, &wide[0], count);
+    return true;
+}
+
+// False when the code page lacks a character, which is then never replaced
+// by a look-alike. UTF-8 lacks only what is no character (a lone surrogate).
+bool fromWideTo(UINT codePage, const std::wstring& wide, CString& text)
+{
+    text.clear();
+    if (wide.empty())
+        return true;
+    const int length = static_cast<int>(wide.size());
+    const bool utf8 = codePage == CP_UTF8;
+    DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    int count = ::WideCharToMultiByte(codePage, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    bool whole = count > 0;
+    if (!whole) {
+        flags = 0;
+        count = ::WideCharToMultiByte(codePage, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    }
+    text.assign(static_cast<size_t>(count), '\0');
+    BOOL usedDefault = FALSE;
+    ::WideCharToMultiByte(codePage, flags, wide.data(), length, &text[0], count, nullptr,
+                          utf8 ? nullptr : &usedDefault);
+    return whole && !usedDefault;
+}
+
+CString narrowed(const std::wstring& wide)
+{
+    CString text;
+    fromWide(wide, text);
+    return text;
+}
+
+// The form the system's file calls take. A path past MAX_PATH must be full
+// and carry the "\\?\" prefix, which lifts the limit on every version of the
+// system, whatever the program's manifest says; CreateDirectory stops 12
+// short of it.
+std::wstring systemPath(const CString& path)
+{
+    std::wstring wide = toWide(path);
+    if (wide.size() < MAX_PATH - 12 || wide.compare(0, 4, L"\\\\?\\") == 0)
+        return wide;
+    std::wstring full(::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr));
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 HANDLE createFile(const CString& path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
 {
-    return ::CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+    return ::CreateFileW(systemPath(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
 }
 
 HANDLE createTemporary(const CString& folder)
 {
-    char name[MAX_PATH];
-    if (!::GetTempFileNameA(folder.c_str(), "Zip", 0, name))
+    wchar_t name[MAX_PATH];
+    if (!::GetTempFileNameW(toWide(folder).c_str(), L"Zip", 0, name))
         return INVALID_HANDLE_VALUE;
-    return createFile(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_DELETE_ON_CLOSE);
+    return ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
 // An operation a stand-in disk refused fails as the system's would, with its error code.
@@ -41,6 +122,39 @@ CString rootOf(const CString& path)
     ::_splitpath(path.c_str(), drive, nullptr, nullptr, nullptr);
     return drive;
 }
+
+// Asks a system call that reports how long its answer is for a buffer big
+// enough, however long that is.
+template <typename Call>
+std::wstring grownAnswer(Call call)
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = call(&buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+}
+
+void useUtf8Names()
+{
+    namesCodePage = CP_UTF8;
+}
+
+std::wstring toWide(const CString& text)
+{
+    std::wstring wide;
+    toWideFrom(narrowCodePage(), 0, text, wide);
+    return wide;
+}
+
+bool fromWide(const std::wstring& wide, CString& text)
+{
+    return fromWideTo(narrowCodePage(), wide, text);
 }
 
 FileHandle openFile(const CString& path, OpenMode mode)
@@ -121,8 +235,8 @@ bool flushFile(FileHandle file)
 
 int64_t fileSizeAtPath(const CString& path)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = ::FindFirstFileA(path.c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(systemPath(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return -1;
     ::FindClose(search);
@@ -131,7 +245,7 @@ int64_t fileSizeAtPath(const CString& path)
 
 bool removeFile(const CString& path)
 {
-    return ::DeleteFileA(path.c_str()) != FALSE;
+    return ::DeleteFileW(systemPath(path).c_str()) != FALSE;
 }
 
 namespace {
@@ -155,15 +269,24 @@ bool isSameFile(const CString& a, const CString& b)
 
 uint32_t fileAttributes(const CString& path)
 {
-    return ::GetFileAttributesA(path.c_str());
+    return ::GetFileAttributesW(systemPath(path).c_str());
+}
+
+namespace {
+// File times count 100 ns steps from 1601, calendar seconds from 1970.
+constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
+constexpr int64_t kStepsPerSecond = 10000000LL;
 }
 
 bool fileModificationTime(const CString& path, std::time_t& seconds)
 {
-    struct _stat64 status;
-    if (::_stat64(path.c_str(), &status) != 0)
+    WIN32_FILE_ATTRIBUTE_DATA status;
+    if (!::GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &status))
         return false;
-    seconds = static_cast<std::time_t>(status.st_mtime);
+    ULARGE_INTEGER steps;
+    steps.LowPart = status.ftLastWriteTime.dwLowDateTime;
+    steps.HighPart = status.ftLastWriteTime.dwHighDateTime;
+    seconds = static_cast<std::time_t>(static_cast<int64_t>(steps.QuadPart) / kStepsPerSecond - kSecondsFrom1601To1970);
     return true;
 }
 
@@ -174,10 +297,9 @@ bool toLocalTime(std::time_t seconds, std::tm& local)
 
 bool setFileModificationTime(const CString& path, std::time_t seconds)
 {
-    // File times count 100 ns steps from 1601, calendar seconds from 1970.
-    constexpr int64_t kSecondsFrom1601To1970 = 11644473600LL;
     ULARGE_INTEGER steps;
-    steps.QuadPart = static_cast<ULONGLONG>((static_cast<int64_t>(seconds) + kSecondsFrom1601To1970) * 10000000LL);
+    steps.QuadPart =
+        static_cast<ULONGLONG>((static_cast<int64_t>(seconds) + kSecondsFrom1601To1970) * kStepsPerSecond);
     const FILETIME written = {steps.LowPart, steps.HighPart};
     HANDLE file = createFile(path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
     if (file == INVALID_HANDLE_VALUE)
@@ -199,67 +321,41 @@ void setLastError(uint32_t code)
 
 CString errorText(uint32_t code)
 {
-    char* text = nullptr;
-    DWORD length = ::FormatMessageA(
+    wchar_t* text = nullptr;
+    DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0,
         nullptr);
-    CString result = length && text ? CString(text, length) : CString();
+    CString result = length && text ? narrowed(std::wstring(text, length)) : CString();
     ::LocalFree(text);
     return result;
 }
 
-namespace {
-bool toWide(const CString& text, UINT codePage, std::wstring& wide)
-{
-    wide.clear();
-    if (text.empty())
-        return true;
-    const int length = static_cast<int>(text.size());
-    const int count = ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
-    if (count <= 0)
-        return false;
-    wide.resize(static_cast<size_t>(count));
-    ::MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, &wide[0], count);
-    return true;
-}
-
-// usedDefault is left alone for UTF-8, which holds every character.
-CString fromWide(const std::wstring& wide, UINT codePage, BOOL* usedDefault)
-{
-    if (wide.empty())
-        return CString();
-    const int length = static_cast<int>(wide.size());
-    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int count = ::WideCharToMultiByte(codePage, flags, wide.data(), length, nullptr, 0, nullptr, nullptr);
-    CString text(static_cast<size_t>(count), '\0');
-    ::WideCharToMultiByte(codePage, flags, wide.data(), length, &text[0], count, nullptr,
-                          codePage == CP_UTF8 ? nullptr : usedDefault);
-    return text;
-}
-}
-
-// A name that is no UTF-8 after all is taken as the code page's own bytes;
-// a character the code page lacks is never replaced by a look-alike.
+// A name that is no UTF-8 after all was written by a tool that did not know
+// of UTF-8.
 bool nameFromUtf8(const CString& utf8, CString& name)
 {
     std::wstring wide;
-    if (!toWide(utf8, CP_UTF8, wide)) {
-        name = utf8;
-        return true;
-    }
-    BOOL usedDefault = FALSE;
-    name = fromWide(wide, ::GetACP(), &usedDefault);
-    return !usedDefault;
+    if (!toWideFrom(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, wide))
+        return nameFromLegacy(utf8, name);
+    return fromWide(wide, name);
 }
 
 bool nameToUtf8(const CString& name, CString& utf8)
 {
     std::wstring wide;
-    if (!toWide(name, CP_ACP, wide))
-        return false;
-    utf8 = fromWide(wide, CP_UTF8, nullptr);
-    return true;
+    return toWideFrom(narrowCodePage(), MB_ERR_INVALID_CHARS, name, wide) && fromWideTo(CP_UTF8, wide, utf8);
+}
+
+bool nameFromLegacy(const CString& stored, CString& name)
+{
+    if (legacyCodePage() == narrowCodePage()) {
+        name = stored;
+        return true;
+    }
+    std::wstring wide;
+    toWideFrom(legacyCodePage(), 0, stored, wide);
+    return fromWide(wide, name);
 }
 
 int compareNames(const CString& a, const CString& b)
@@ -273,20 +369,34 @@ CString dropDrivePart(const CString& path)
     return drive == CString::npos ? path : path.substr(drive + 2);
 }
 
+CString programPath()
+{
+    return narrowed(
+        grownAnswer([](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(nullptr, buffer, size); }));
+}
+
 CString programFolder()
 {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    CString folder = path;
-    size_t slash = folder.rfind('\\');
-    return slash == CString::npos ? CString() : folder.substr(0, slash + 1);
+    const CString path = programPath();
+    const size_t slash = path.rfind('\\');
+    return slash == CString::npos ? CString() : path.substr(0, slash + 1);
 }
 
 CString tempFolder()
 {
-    char folder[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, folder);
-    return folder;
+    return narrowed(grownAnswer([](wchar_t* buffer, DWORD size) { return ::GetTempPathW(size, buffer); }));
+}
+
+CString currentFolder()
+{
+    return narrowed(grownAnswer([](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); }));
+}
+
+bool createFolder(const CString& path)
+{
+    ::CreateDirectoryW(systemPath(path).c_str(), nullptr);
+    const uint32_t attributes = fileAttributes(path);
+    return attributes != kNoAttributes && (attributes & kAttrDirectory) != 0;
 }
 
 namespace {
@@ -297,7 +407,7 @@ public:
         // The system wants the root folder, not the bare drive letter; a
         // network path has no drive letter and is never removable.
         const CString root = rootOf(path);
-        return !root.empty() && ::GetDriveTypeA((root + "\\").c_str()) == DRIVE_REMOVABLE;
+        return !root.empty() && ::GetDriveTypeW(toWide(root + "\\").c_str()) == DRIVE_REMOVABLE;
     }
 
     // Removable media today hold far more than 4 GiB; more than the 32 bits
@@ -306,8 +416,9 @@ public:
     {
         CString root = rootOf(path);
         DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
-        if (!::GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)
-            && !::GetDiskFreeSpaceA((root + "/").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+        if (!::GetDiskFreeSpaceW(toWide(root).c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                                 &clusters)
+            && !::GetDiskFreeSpaceW(toWide(root + "/").c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
                                     &clusters))
             return 0;
         const uint64_t free = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector * freeClusters;

@@ -27,13 +27,15 @@ void addCommandLineFiles(MainWindow& window)
     addOptions().keepFolderNames = false;
 }
 
+// Typed characters travel as UTF-16: the controls are wide windows, and a
+// character taken through the narrow code page may not come back whole.
 int runMessageLoop(HACCEL accelerators)
 {
     MSG message;
-    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!::TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (!::TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
             ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
+            ::DispatchMessageW(&message);
         }
     }
     return static_cast<int>(message.wParam);
@@ -45,9 +47,14 @@ int runManager(HINSTANCE instance, const CString& commandLine)
     MainWindow::registerClass(instance);
     HACCEL accelerators = ::LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     settings::mapSettingsSection(settings::kStartSection);
-    const CommandLine line = parseCommandLine(commandLine);
+    CommandLine line = parseCommandLine(commandLine);
     if (line.uninstall)
         return uninstallProduct();
+    CString failure;
+    if (!takeListFile(line, failure)) {
+        ::MessageBoxA(nullptr, failure.c_str(), "Packrook", MB_ICONWARNING | MB_OK);
+        return 1;
+    }
     MainWindow window(instance);
     takeCommandLine(line, window);
     if (!window.create(!line.hidden))

@@ -9,16 +9,21 @@
 #include <shellapi.h>
 
 namespace {
-// Whole paths, however long: a cut one could name another file.
+// Whole paths, however long: a cut one could name another file, and so
+// could one whose character the code page lacks, taken as a wildcard. Such
+// a name is refused and nothing is taken.
 std::vector<CString> filesOf(HDROP drop)
 {
     std::vector<CString> files;
     if (!drop)
         return files;
-    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-        CString path(::DragQueryFileA(drop, i, nullptr, 0), '\0');
-        ::DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size() + 1));
+        std::wstring wide(::DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        ::DragQueryFileW(drop, i, &wide[0], static_cast<UINT>(wide.size() + 1));
+        CString path;
+        if (!os::fromWide(wide, path))
+            throw CZipException("The system's code page cannot hold the name of " + path);
         files.push_back(path);
     }
     return files;
@@ -47,7 +52,14 @@ private:
 
 void MainWindow::onDropFiles(HDROP drop)
 {
-    const std::vector<CString> files = filesOf(drop);
+    std::vector<CString> files;
+    try {
+        files = filesOf(drop);
+    } catch (const CZipException& error) {
+        ::DragFinish(drop);
+        reportError(error);
+        return;
+    }
     ::DragFinish(drop);
     const int command = chooseDropCommand();
     if (command != ID_DROP_WITH_PATH && command != ID_DROP_WITHOUT_PATH)
@@ -85,7 +97,14 @@ void MainWindow::paste(bool withPath)
 {
     if (!::IsClipboardFormatAvailable(CF_HDROP) || !::OpenClipboard(window_))
         return;
-    const std::vector<CString> files = filesOf(static_cast<HDROP>(::GetClipboardData(CF_HDROP)));
+    std::vector<CString> files;
+    try {
+        files = filesOf(static_cast<HDROP>(::GetClipboardData(CF_HDROP)));
+    } catch (const CZipException& error) {
+        ::CloseClipboard();
+        reportError(error);
+        return;
+    }
     ::CloseClipboard();
     if (files.empty())
         return;

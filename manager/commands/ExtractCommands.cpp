@@ -42,8 +42,7 @@ CString createFolders(CString target, const CString& relative, bool required)
     size_t start = 0;
     for (size_t end; (end = relative.find('\\', start)) != CString::npos && end > start; start = end + 1) {
         target += relative.substr(start, end - start) + "\\";
-        ::CreateDirectoryA(target.c_str(), nullptr);
-        if (required && !isFolder(target))
+        if (!os::createFolder(target) && required)
             throw CZipException("Failed to create directory " + target);
     }
     return target;
@@ -53,7 +52,7 @@ CString createFolders(CString target, const CString& relative, bool required)
 CString workFolder()
 {
     const CString folder = os::tempFolder() + "Packrook\\";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    os::createFolder(folder);
     return folder;
 }
 

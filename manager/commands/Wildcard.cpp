@@ -1,5 +1,7 @@
 #include "Wildcard.h"
 
+#include "os/Os.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -46,13 +48,14 @@ void expandWildcard(const CString& pattern, std::vector<CString>& list, bool wit
     });
 }
 
+// Paths of any length: extraction into a deep folder asks before it replaces.
 bool isFolder(const CString& path)
 {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const uint32_t attributes = os::fileAttributes(path);
+    return attributes != os::kNoAttributes && (attributes & os::kAttrDirectory) != 0;
 }
 
 bool fileExists(const CString& path)
 {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return os::fileAttributes(path) != os::kNoAttributes;
 }

@@ -1,5 +1,7 @@
 #include "FolderTree.h"
 
+#include "os/Os.h"
+
 #include <shellapi.h>
 
 namespace {
@@ -228,7 +230,8 @@ HTREEITEM FolderTree::findChild(HTREEITEM parent, const CString& text) const
 
 CString treeItemText(HWND tree, HTREEITEM item)
 {
-    char text[MAX_PATH] = {};
+    // A folder's name of up to 255 characters, each up to 4 bytes in UTF-8.
+    char text[4 * MAX_PATH] = {};
     TVITEMA query = {};
     query.mask = TVIF_TEXT;
     query.hItem = item;
@@ -248,8 +251,10 @@ CString FolderTree::pathOf(HTREEITEM item) const
     if (dataOf(item) < 0)
         return CString();
     const IdList fullId = fullIdOf(item);
-    char path[MAX_PATH] = {};
-    if (!fullId || !::SHGetPathFromIDListA(fullId.get(), path))
+    std::wstring path(32768, L'\0');
+    if (!fullId || !::SHGetPathFromIDListEx(fullId.get(), &path[0], static_cast<DWORD>(path.size()), GPFIDL_DEFAULT))
         return CString();
-    return path;
+    path.resize(path.find(L'\0'));
+    CString narrow;
+    return os::fromWide(path, narrow) ? narrow : CString();
 }

@@ -1,5 +1,7 @@
 #include "FileListDataObject.h"
 
+#include "os/Os.h"
+
 #include <shlobj.h>
 
 #include <cstring>
@@ -13,21 +15,21 @@ bool isFileListFormat(const FORMATETC* format)
 }
 } // namespace
 
+// The drop target reads the list in its own code page unless it is wide.
 HGLOBAL FileListDataObject::makeFileList(const std::vector<CString>& paths)
 {
-    size_t size = sizeof(DROPFILES) + 1;
+    std::wstring list;
     for (const CString& path : paths)
-        size += path.size() + 1;
-    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        list += os::toWide(path) + L'\0';
+    list += L'\0';
+    const size_t listSize = list.size() * sizeof(wchar_t);
+    HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + listSize);
     if (!block)
         return nullptr;
     auto* header = static_cast<DROPFILES*>(::GlobalLock(block));
     header->pFiles = sizeof(DROPFILES);
-    char* next = reinterpret_cast<char*>(header) + sizeof(DROPFILES);
-    for (const CString& path : paths) {
-        std::memcpy(next, path.c_str(), path.size());
-        next += path.size() + 1;
-    }
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), listSize);
     ::GlobalUnlock(block);
     return block;
 }

@@ -10,8 +10,9 @@ class FileListDataObject : public ComObject<IDataObject> {
 public:
     explicit FileListDataObject(std::vector<CString> paths) : paths_(std::move(paths)) {}
 
-    // The list as drops and the clipboard carry it: a 20-byte header, then
-    // each path with its zero byte, then one more zero byte.
+    // The list as drops and the clipboard carry it: a 20-byte header that
+    // says the list is wide, then each path in UTF-16 with its zero
+    // character, then one more zero character.
     static HGLOBAL makeFileList(const std::vector<CString>& paths);
 
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;

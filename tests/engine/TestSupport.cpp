@@ -10,6 +10,10 @@
 #include <fstream>
 #include <sstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
@@ -24,7 +28,7 @@ std::string fromEnvironment(const char* name)
     std::replace(path.begin(), path.end(), '/', kSeparator);
     return path;
 }
-}
+} // namespace
 
 std::string join(const std::string& folder, const std::string& name)
 {
@@ -32,6 +36,43 @@ std::string join(const std::string& folder, const std::string& name)
         return folder + name;
     return folder + kSeparator + name;
 }
+
+#ifdef _WIN32
+namespace {
+// std::filesystem stops at 260 characters here, and tests make deeper trees.
+void removeTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            const std::wstring path = folder + L"\\" + name;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(path);
+            } else {
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(path.c_str());
+            }
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+} // namespace
+
+void removeFolder(const std::string& folder)
+{
+    removeTree(L"\\\\?\\" + os::toWide(folder));
+}
+#else
+void removeFolder(const std::string& folder)
+{
+    fs::remove_all(folder);
+}
+#endif
 
 std::string testdata(const std::string& name)
 {
@@ -48,7 +89,7 @@ std::string scratchFolder()
     std::replace(name.begin(), name.end(), '/', '.');
     const std::string folder = join(fromEnvironment("PACKROOK_SCRATCH"), name);
     if (prepared != folder) {
-        fs::remove_all(folder);
+        removeFolder(folder);
         fs::create_directories(folder);
         prepared = folder;
     }
@@ -83,6 +124,20 @@ std::vector<std::string> expectedListing(const std::string& sample)
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
+}
+
+std::vector<std::string> languageNames()
+{
+    std::vector<std::string> names;
+    for (const std::string& line : expectedListing(kLanguagesSample))
+        names.push_back(line.substr(line.rfind('\t') + 1));
+    return names;
+}
+
+std::string localName(std::string storedName)
+{
+    std::replace(storedName.begin(), storedName.end(), '/', kSeparator);
+    return storedName;
 }
 
 std::vector<std::string> listing(const CZipFile& archive)

@@ -20,6 +20,8 @@ std::string testdata(const std::string& name);
 // A fresh, empty folder for the running test (with a trailing separator).
 std::string scratchFolder();
 std::string join(const std::string& folder, const std::string& name);
+// With everything below it, however deep.
+void removeFolder(const std::string& folder);
 
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
@@ -27,6 +29,12 @@ std::string copyToScratch(const std::string& sample);
 
 // The lines of a sample's ".list" file.
 std::vector<std::string> expectedListing(const std::string& sample);
+// The entries of python_languages.zip, names in Chinese, Greek, Arabic and
+// with an emoji, as Python wrote them: each holds its own stored name.
+constexpr char kLanguagesSample[] = "python_languages.zip";
+std::vector<std::string> languageNames();
+// A stored name as a path below a folder, with the system's separators.
+std::string localName(std::string storedName);
 // The same format made from what the engine reports.
 std::vector<std::string> listing(const CZipFile& archive);
 

@@ -1,4 +1,4 @@
-// The product as a user gets it: Packrook-setup.exe installs it, the
+// The product as a user gets it: the setup program installs it, the
 // manager's starts complete the installation, "-U" removes it.
 #include "DialogDriver.h"
 #include "ShellextTestSupport.h"

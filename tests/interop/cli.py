@@ -12,9 +12,6 @@ EMULATOR = os.environ.get("PACKROOK_EMULATOR", "")
 PATH_PREFIX = os.environ.get("PACKROOK_PATH_PREFIX", "")
 # Tests that make a program work through 4 GiB run on the native build only.
 FULL_SIZE = os.environ.get("PACKROOK_FULL_SIZE_TESTS") == "1"
-# How the program under test spells names: the ANSI code page (1252) under
-# wine, the file system's UTF-8 bytes natively.
-NAME_ENCODING = "cp1252" if PATH_PREFIX else "utf-8"
 
 
 def native(path):
@@ -39,8 +36,8 @@ def listing(archive):
 
 
 def names(archive):
-    """The entry names packrook-cli lists, decoded as the program spells them."""
-    return [name.encode("latin-1").decode(NAME_ENCODING) for *_, name in listing(archive)]
+    """The entry names packrook-cli lists: UTF-8 under wine as natively."""
+    return [name.encode("latin-1").decode("utf-8") for *_, name in listing(archive)]
 
 
 def attribute_letters(external):

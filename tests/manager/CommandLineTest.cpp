@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,34 @@ TEST(CommandLine, FileListAfterTheAddSwitch)
     // An unterminated name ends the list; earlier names stay.
     EXPECT_EQ(parseCommandLine("-a\"a\" \"b\" \"c").files, (Files{"a", "b"}));
     EXPECT_TRUE(parseCommandLine("-a").files.empty());
+}
+
+// The Explorer extension's form, which no command-line length limits.
+TEST(CommandLine, ListFileAfterItsSwitchIsReadAndRemovedFromTheTemporaryFolder)
+{
+    const std::string list = os::tempFolder() + "PrkTest.tmp";
+    CommandLine line = parseCommandLine("-h \"C:\\out\\new.zip\" -l \"" + list + "\"");
+    EXPECT_TRUE(line.hidden);
+    EXPECT_EQ(line.archivePath, "C:\\out\\new.zip");
+    EXPECT_EQ(line.listFile, list);
+    testing_support::writeBytes(list, "C:\\a b.txt\r\n\r\nZ:\\报告 🎵.txt\r\n");
+    CString failure;
+    ASSERT_TRUE(takeListFile(line, failure)) << failure;
+    EXPECT_EQ(line.files, (Files{"C:\\a b.txt", "Z:\\报告 🎵.txt"}));
+    EXPECT_EQ(os::fileAttributes(list), os::kNoAttributes);
+
+    // A list elsewhere is the user's own: read, and kept.
+    const std::string own = testing_support::scratchFolder() + "own.txt";
+    testing_support::writeBytes(own, "C:\\x.txt\n");
+    CommandLine picked = parseCommandLine("-l \"" + own + "\"");
+    EXPECT_FALSE(picked.archivePathGiven);
+    ASSERT_TRUE(takeListFile(picked, failure)) << failure;
+    EXPECT_EQ(picked.files, Files{"C:\\x.txt"});
+    EXPECT_NE(os::fileAttributes(own), os::kNoAttributes);
+
+    CommandLine missing = parseCommandLine("-l \"" + list + "\"");
+    EXPECT_FALSE(takeListFile(missing, failure));
+    EXPECT_EQ(failure, "Cannot read the list of files to add " + list);
 }
 
 TEST(CommandLine, HiddenModeWithArchiveAndFiles)

@@ -5,6 +5,7 @@
 #include "EntryDropSource.h"
 #include "FileListDataObject.h"
 #include "ManagerTestSupport.h"
+#include "Settings.h"
 #include "TestSupport.h"
 #include "Wildcard.h"
 #include "resource.h"
@@ -31,6 +32,14 @@ std::string blockBytes(HGLOBAL block)
     std::string copy(bytes, ::GlobalSize(block));
     ::GlobalUnlock(block);
     return copy;
+}
+
+// Each entry's name and whether its bytes are that name, as Python reads them.
+std::string readByPython(const std::string& archive)
+{
+    return runOnHost("python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); "
+                     "[print(n, z.read(n) == n.encode()) for n in z.namelist()]' '" +
+                     hostPath(archive) + "'");
 }
 
 bool endsWith(const std::string& text, const std::string& end)
@@ -135,15 +144,44 @@ TEST_F(Bringing, PastingAFileListAddsItAndPastingTextDoesNothing)
     EXPECT_EQ(closedNames(), Names{"a.txt"});
 }
 
+// Names in Chinese, Greek, Arabic and with an emoji, on a system whose code
+// page is 1252; each file holds its own name.
+TEST_F(Bringing, NamesOfEveryLanguageFromTheFileDialogAndPastedAreStoredAsPythonReadsThem)
+{
+    openArchive();
+    Names files;
+    std::string expected = "old.txt False\n";
+    for (const std::string& name : testing_support::languageNames()) {
+        files.push_back(name.substr(name.rfind('/') + 1));
+        makeFile(files.back());
+        expected += files.back() + " True\n";
+    }
+    settings::writeSettingString(settings::kPrefs, "LastFileAdded", folder + files[0]);
+    runCommand(window.handle(), ID_ACTIONS_ADD, {choosing("\"" + files[0] + "\" \"" + files[1] + "\"")});
+    Names pasted;
+    for (size_t i = 2; i < files.size(); ++i)
+        pasted.push_back(folder + files[i]);
+    ASSERT_TRUE(::OpenClipboard(window.handle()) && ::EmptyClipboard());
+    ::SetClipboardData(CF_HDROP, fileList(pasted));
+    ::CloseClipboard();
+    ::SendMessageA(window.handle(), WM_COMMAND, ID_PASTE_WITHOUT_PATH, 0);
+    closedNames();
+    EXPECT_EQ(readByPython(archive), expected + "exit 0\n");
+}
+
 TEST(DragOut, TheDataObjectOffersOneFileListAndRefusesTheRest)
 {
-    IDataObject* data = new FileListDataObject({"C:\\w\\a.txt", "C:\\w\\bb"});
+    // The drop target reads names of every language whole, whatever its code page.
+    IDataObject* data = new FileListDataObject({"C:\\w\\报告.txt", "C:\\w\\notes-🎵.txt"});
     FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium = {};
     ASSERT_EQ(data->GetData(&format, &medium), S_OK);
     EXPECT_EQ(medium.tymed, static_cast<DWORD>(TYMED_HGLOBAL));
-    const std::string header = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(blockBytes(medium.hGlobal).substr(0, 35), header + std::string("C:\\w\\a.txt\0C:\\w\\bb\0\0", 15));
+    const std::string header = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+    const std::wstring list = std::wstring(L"C:\\w\\报告.txt") + L'\0' + L"C:\\w\\notes-🎵.txt" + L'\0' + L'\0';
+    const std::string expected =
+        header + std::string(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
+    EXPECT_EQ(blockBytes(medium.hGlobal).substr(0, expected.size()), expected);
     ::ReleaseStgMedium(&medium);
     EXPECT_EQ(data->QueryGetData(&format), S_OK);
 

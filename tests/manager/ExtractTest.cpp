@@ -176,6 +176,19 @@ TEST_F(Extraction, AllEntriesLandUnderTheirPathsWithEmptyFoldersAndStoredTimes)
     EXPECT_EQ(localTimeOf(out + "docs\\deep\\inner.txt"), std::vector<int>({2024, 5, 17, 13, 45, 44}));
 }
 
+// Names in Chinese, Greek, Arabic and with an emoji, as Python wrote them,
+// on a system whose code page is 1252; some of their paths pass the 260
+// characters of old.
+TEST_F(Extraction, NamesOfEveryLanguageLandIntoADeepFolder)
+{
+    const std::string target = folder + "目标 Ωμέγα\\" + std::string(250 - folder.size(), 'd');
+    std::filesystem::create_directories(std::filesystem::u8path(target));
+    window.open(testing_support::testdata(testing_support::kLanguagesSample));
+    extractTo(target);
+    for (const std::string& name : testing_support::languageNames())
+        EXPECT_EQ(readBytes(target + "\\" + testing_support::localName(name)), name) << name;
+}
+
 TEST_F(Extraction, ASelectionBringsNoEmptyFolders)
 {
     openArchive({{"top.txt", "top"}, {"docs/inner.txt", "inner"}, {"empty/", ""}});

@@ -91,7 +91,7 @@ std::string dotlessScratchFolder()
     folder.pop_back();
     const size_t name = folder.rfind('\\') + 1;
     std::replace(folder.begin() + static_cast<std::ptrdiff_t>(name), folder.end(), '.', '_');
-    std::filesystem::remove_all(folder);
+    testing_support::removeFolder(folder);
     std::filesystem::create_directories(folder);
     return folder + "\\";
 }

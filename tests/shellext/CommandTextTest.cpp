@@ -21,12 +21,14 @@ TEST(CommandText, NamesComeFromTheLeadPath)
 TEST(CommandText, ParametersForEachCommand)
 {
     const Selection two{"C:\\A\\two.txt", "C:\\A\\one.txt"};
-    EXPECT_EQ("-h \"C:\\A\\two.zip\" -a\"C:\\A\\two.txt\" \"C:\\A\\one.txt\" ", parameters(1, two, ""));
-    EXPECT_EQ("-h \"C:\\Data.zip\" -a\"C:\\Data\" ", parameters(1, {"C:\\Data"}, ""));
-    EXPECT_EQ("\"C:\\A\\two.txt\"", parameters(2, two, ""));
-    EXPECT_EQ("-a\"C:\\x.txt\" ", parameters(0, {"C:\\x.txt"}, ""));
-    EXPECT_EQ("-a\"C:\\x.txt\" ", parameters(3, {"C:\\x.txt"}, ""));
-    EXPECT_EQ("-h \"T:\\two.zip\" -a\"C:\\A\\two.txt\" \"C:\\A\\one.txt\" ", parameters(4, two, "T:\\two.zip"));
+    const std::string list = "T:\\Prk1.tmp";
+    EXPECT_EQ("-h \"C:\\A\\two.zip\" -l \"T:\\Prk1.tmp\"", parameters(1, two, "", list));
+    EXPECT_EQ("-h \"C:\\Data.zip\" -l \"T:\\Prk1.tmp\"", parameters(1, {"C:\\Data"}, "", list));
+    EXPECT_EQ("\"C:\\A\\two.txt\"", parameters(2, two, "", ""));
+    EXPECT_EQ("-l \"T:\\Prk1.tmp\"", parameters(0, two, "", list));
+    EXPECT_EQ("-l \"T:\\Prk1.tmp\"", parameters(3, two, "", list));
+    EXPECT_EQ("-h \"T:\\two.zip\" -l \"T:\\Prk1.tmp\"", parameters(4, two, "T:\\two.zip", list));
+    EXPECT_EQ("C:\\A\\two.txt\r\nC:\\A\\one.txt\r\n", listText(two));
 }
 
 TEST(CommandText, MailArchiveStaysInTheTemporaryFolder)

@@ -4,10 +4,13 @@
 #include "Quaylink_h.h"
 #include "ShellextTestSupport.h"
 #include "TestSupport.h"
+#include "os/Os.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 using namespace shellext_testing;
 using testing_support::scratchFolder;
@@ -23,24 +26,54 @@ std::vector<std::string> described(const Menu& menu)
     return result;
 }
 
-std::string newFile(const std::string& name)
+// A file of any name, below a folder of any length.
+std::string newFile(const std::string& name, const std::string& folder = windowsPath(scratchFolder()))
 {
-    const std::string path = windowsPath(scratchFolder()) + name;
-    testing_support::writeBytes(path, "content of " + name);
-    return path;
+    std::filesystem::create_directories(std::filesystem::u8path(folder));
+    std::ofstream(std::filesystem::u8path(folder + name), std::ios::binary) << "content of " + name;
+    return folder + name;
 }
 
-// The last component of each entry's stored name: the manager stores folder
-// names or not as its settings say.
-std::vector<std::string> entryNames(const std::string& archivePath)
+// The last component of each entry's stored name (the manager stores folder
+// names or not as its settings say), its content, and whether it says that
+// its name is UTF-8, as Python and every other reader take it.
+struct Entry {
+    std::string name;
+    std::string content;
+    bool saysUtf8;
+    bool operator==(const Entry& other) const
+    {
+        return name == other.name && content == other.content && saysUtf8 == other.saysUtf8;
+    }
+};
+
+std::vector<Entry> entriesOf(const std::string& archivePath)
 {
     testing_support::ScriptedCallBack callback;
     CZipFile archive(&callback);
-    std::vector<std::string> names;
+    std::vector<Entry> entries;
     if (!archive.openZipFile(archivePath))
-        return names;
-    for (long index = 0; index < archive.getFileCount(); ++index)
-        names.push_back(archive.getFileName(index));
+        return entries;
+    for (int index = 0; index < archive.getFileCount(); ++index)
+        entries.push_back({archive.getFileName(index), testing_support::readEntry(archive, index),
+                           (archive.getFileHeader(index)->flags & 0x800) != 0});
+    return entries;
+}
+
+// The lists of selected files that the extension wrote for the manager.
+size_t listFilesLeft()
+{
+    size_t count = 0;
+    for (const auto& item : std::filesystem::directory_iterator(std::filesystem::u8path(os::tempFolder())))
+        count += item.path().filename().string().rfind("Prk", 0) == 0;
+    return count;
+}
+
+std::vector<std::string> entryNames(const std::string& archivePath)
+{
+    std::vector<std::string> names;
+    for (const Entry& entry : entriesOf(archivePath))
+        names.push_back(entry.name);
     return names;
 }
 
@@ -48,6 +81,8 @@ class HandlerTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
+        // The host reads names as the extension spells them.
+        os::useUtf8Names();
         ::CoInitialize(nullptr);
         ASSERT_EQ(0u, regsvr32("/s", quaylinkPath()));
         quaylink_ = ::LoadLibraryA(quaylinkPath().c_str());
@@ -227,25 +262,82 @@ TEST_F(WithMailClient, AddToNamedArchiveBuildsItBesideTheFiles)
     byName.cbSize = sizeof byName;
     byName.lpVerb = "delete";
     EXPECT_EQ(E_INVALIDARG, handler->InvokeCommand(&byName));
+#ifdef _WIN64
+    // Above 4 GiB a name's pointer may have nothing in bits 16 to 31: the
+    // first free place of that kind holds one.
+    char* high = nullptr;
+    for (uintptr_t place = 0x200000000; !high && place < 0x10000000000; place += 0x100000000)
+        high = static_cast<char*>(::VirtualAlloc(reinterpret_cast<void*>(place), 4096, MEM_RESERVE | MEM_COMMIT,
+                                                 PAGE_READWRITE));
+    ASSERT_NE(nullptr, high);
+    ASSERT_EQ(0u, HIWORD(reinterpret_cast<ULONG_PTR>(high)));
+    std::strcpy(high, "delete");
+    byName.lpVerb = high;
+    EXPECT_EQ(E_INVALIDARG, handler->InvokeCommand(&byName));
+    ::VirtualFree(high, 0, MEM_RELEASE);
+#endif
     EXPECT_EQ(S_OK, invoke(handler, 1));
     handler->Release();
     waitForManagers();
     EXPECT_EQ((std::vector<std::string>{"two.txt", "one.txt"}), entryNames(windowsPath(scratchFolder()) + "two.zip"));
 }
 
+// Names in Chinese, Greek, Arabic and with an emoji, in an Explorer whose
+// code page is 1252: in the menu, and every one of them in the archive.
+TEST_F(WithMailClient, AddToTakesNamesOfEveryLanguage)
+{
+    const std::string folder = windowsPath(scratchFolder()) + "选择 Ωμέγα\\";
+    std::vector<std::string> selection;
+    std::vector<Entry> expected;
+    for (const std::string& stored : testing_support::languageNames()) {
+        const std::string name = stored.substr(stored.rfind('/') + 1);
+        selection.push_back(newFile(name, folder));
+        expected.insert(expected.begin(), {name, "content of " + name, true});
+    }
+    const std::string lead = expected.front().name;
+    const std::string archiveName = lead.substr(0, lead.rfind('.')) + ".zip";
+    EXPECT_EQ("101 Add to \"" + archiveName + "\"", described(queryMenu(selection))[1]);
+    IContextMenu* handler = newHandler(selection);
+    EXPECT_EQ(S_OK, invoke(handler, 1));
+    handler->Release();
+    waitForManagers();
+    EXPECT_EQ(expected, entriesOf(folder + archiveName));
+}
+
+// The selection reaches the manager whole, however many paths and however
+// long: 5,000 of them past 260 characters each would fill the longest
+// command line many times over.
+TEST_F(WithMailClient, FiveThousandLongPathsAllReachTheArchive)
+{
+    const std::string folder = windowsPath(scratchFolder()) + std::string(200, 'f') + "\\";
+    ASSERT_TRUE(os::createFolder(folder));
+    std::vector<std::string> selection;
+    for (int number = 0; number < 5000; ++number) {
+        selection.push_back(folder + "selected file number " + std::to_string(number) + ".txt");
+        os::closeFile(os::openFile(selection.back(), os::OpenMode::CreateForWriting));
+    }
+    const size_t listsBefore = listFilesLeft();
+    IContextMenu* handler = newHandler(selection);
+    EXPECT_EQ(S_OK, invoke(handler, 1));
+    handler->Release();
+    waitForManagers();
+    EXPECT_EQ(5000u, entryNames(folder + "selected file number 4999.zip").size());
+    EXPECT_EQ(listsBefore, listFilesLeft()) << "the manager removes the list it was handed";
+}
+
 TEST_F(WithMailClient, ZipAndEmailAttachesTheArchiveBuiltInTheTemporaryFolder)
 {
-    char temporary[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temporary);
-    const std::string archive = std::string(temporary) + "mailed.zip";
-    std::filesystem::remove(archive);
-    IContextMenu* handler = newHandler({newFile("other.txt"), newFile("mailed.txt")});
+    // A name beyond the Explorer's code page takes the wide call.
+    const std::string archive = os::tempFolder() + "报告 mailed.zip";
+    std::filesystem::remove(std::filesystem::u8path(archive));
+    IContextMenu* handler = newHandler({newFile("other.txt"), newFile("报告 mailed.txt")});
     EXPECT_EQ(S_OK, invoke(handler, 4));
     handler->Release();
 
     ASSERT_EQ(1, mail_->calls);
+    EXPECT_TRUE(mail_->wide);
     EXPECT_EQ(archive, mail_->pathName);
-    EXPECT_EQ((std::vector<std::string>{"mailed.txt", "other.txt"}), entryNames(archive));
+    EXPECT_EQ((std::vector<std::string>{"报告 mailed.txt", "other.txt"}), entryNames(archive));
     EXPECT_EQ(0u, mail_->session);
     EXPECT_EQ(0u, mail_->parent);
     EXPECT_EQ(9u, mail_->flags);

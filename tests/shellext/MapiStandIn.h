@@ -6,6 +6,7 @@
 
 struct RecordedMail {
     int calls;
+    bool wide;  // through MAPISendMailW
     ULONG_PTR session;
     ULONG_PTR parent;
     ULONG flags;
@@ -15,7 +16,7 @@ struct RecordedMail {
     ULONG files;
     ULONG position;
     bool fileNameGiven;
-    char pathName[MAX_PATH];
+    char pathName[4 * MAX_PATH];  // in UTF-8
 };
 
 using RecordedMailFunction = const RecordedMail* (*)();

@@ -1,5 +1,6 @@
 // regsvr32 on Quaylink.dll: every key, value, the type library and the
 // shortcuts appear, and go again without taking anything that is not ours.
+#include "Quaylink_h.h"
 #include "ShellextTestSupport.h"
 #include "TestSupport.h"
 
@@ -20,7 +21,9 @@ std::vector<RegistryValue> everyValue(const std::string& dll)
     return values;
 }
 
-const std::vector<std::pair<HKEY, std::string>> keptKeys = {
+// Keys the product shares with other programs: registering makes what is
+// missing, unregistering removes just that.
+const std::vector<std::pair<HKEY, std::string>> sharedKeys = {
     {HKEY_CLASSES_ROOT, "AppID"},
     {HKEY_LOCAL_MACHINE, kUninstallParent},
     {HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers"},
@@ -58,6 +61,9 @@ TEST(Registration, RegistersAndUnregistersEverything)
     std::filesystem::create_directories(folder);
     std::filesystem::copy_file(quaylinkPath(), folder + "Quaylink.dll");
     ASSERT_FALSE(keyExists(HKEY_CLASSES_ROOT, kClassKey));
+    std::vector<bool> sharedBefore;
+    for (const auto& [root, key] : sharedKeys)
+        sharedBefore.push_back(keyExists(root, key));
 
     ASSERT_EQ(0u, regsvr32("/s", folder + "Quaylink.dll"));
     expectValues(everyValue(folder + "Quaylink.dll"));
@@ -83,11 +89,41 @@ TEST(Registration, RegistersAndUnregistersEverything)
     ASSERT_EQ(0u, regsvr32("/u /s", folder + "Quaylink.dll"));
     for (const RegistryValue& value : everyValue(folder + "Quaylink.dll"))
         EXPECT_FALSE(keyExists(value.root, value.key)) << value.key;
-    for (const auto& [root, key] : keptKeys)
-        EXPECT_TRUE(keyExists(root, key)) << key;
+    for (size_t i = 0; i < sharedKeys.size(); ++i)
+        EXPECT_EQ(sharedBefore[i], keyExists(sharedKeys[i].first, sharedKeys[i].second)) << sharedKeys[i].second;
     EXPECT_FALSE(typeLibraryRegistered());
     for (const std::string& shortcut : shortcutPaths())
         EXPECT_FALSE(std::filesystem::exists(shortcut)) << shortcut;
     EXPECT_TRUE(std::filesystem::exists(userFile));
+
+    // Installed again after that, it is all there again.
+    ASSERT_EQ(0u, regsvr32("/s", folder + "Quaylink.dll"));
+    expectValues(registeredValues(folder + "Quaylink.dll"));
+    ASSERT_EQ(0u, regsvr32("/u /s", folder + "Quaylink.dll"));
     ::CoUninitialize();
+}
+
+// A part already removed counts as removed, and the steps after it still
+// run: unregistering twice, or after the type library went by other means.
+TEST(Registration, WhatIsAlreadyGoneDoesNotKeepTheRest)
+{
+    ASSERT_EQ(0u, regsvr32("/s", quaylinkPath()));
+    ASSERT_EQ(S_OK, ::UnRegisterTypeLib(LIBID_QuaylinkLib, 1, 0, 0x409, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32));
+    EXPECT_EQ(0u, regsvr32("/u /s", quaylinkPath()));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, "AppID\\" QUAYLINK_REGISTRY_FORM(QUAYLINK_APPID)));
+    EXPECT_EQ(0u, regsvr32("/u /s", quaylinkPath()));
+}
+
+// A shared key that registration made stays while another program's
+// handler lives in it.
+TEST(Registration, AKeyItMadeStaysWhenAnotherProgramMovesIn)
+{
+    const std::string handlers = "Directory\\shellex\\ContextMenuHandlers";
+    ASSERT_FALSE(keyExists(HKEY_CLASSES_ROOT, handlers)) << "the prefix has no handlers for directories";
+    ASSERT_EQ(0u, regsvr32("/s", quaylinkPath()));
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, (handlers + "\\Other").c_str(), nullptr, REG_SZ, "x", 2);
+    ASSERT_EQ(0u, regsvr32("/u /s", quaylinkPath()));
+    EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, handlers + "\\Other"));
+    EXPECT_FALSE(keyExists(HKEY_CLASSES_ROOT, handlers + "\\Packrook"));
+    ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "Directory");
 }

@@ -1,6 +1,7 @@
 #include "ShellextTestSupport.h"
 
 #include "Quaylink_h.h"
+#include "os/Os.h"
 
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
@@ -62,8 +63,10 @@ void waitForPrograms(const char* fileName)
         if (_stricmp(entry.szExeFile, fileName) != 0)
             continue;
         HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        // However long a busy machine makes it take; the test's own time
+        // limit stands for a program that never ends.
         if (process) {
-            ::WaitForSingleObject(process, 60000);
+            ::WaitForSingleObject(process, INFINITE);
             ::CloseHandle(process);
         }
     }
@@ -162,14 +165,15 @@ std::vector<std::string> shortcutPaths()
 
 namespace {
 
-// Just enough of a data object for IShellExtInit::Initialize.
+// Just enough of a data object for IShellExtInit::Initialize; its list is
+// wide, as the Explorer's.
 class FileDrop : public IDataObject {
 public:
     explicit FileDrop(const std::vector<std::string>& paths)
     {
         for (const std::string& path : paths)
-            list_.append(path).push_back('\0');
-        list_.push_back('\0');
+            list_.append(os::toWide(path)).push_back(L'\0');
+        list_.push_back(L'\0');
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override
@@ -196,10 +200,12 @@ public:
     {
         if (format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL))
             return DV_E_FORMATETC;
-        HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + list_.size());
+        const size_t listSize = list_.size() * sizeof(wchar_t);
+        HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + listSize);
         auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
         drop->pFiles = sizeof(DROPFILES);
-        std::memcpy(drop + 1, list_.data(), list_.size());
+        drop->fWide = TRUE;
+        std::memcpy(drop + 1, list_.data(), listSize);
         ::GlobalUnlock(memory);
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
@@ -218,20 +224,22 @@ public:
 private:
     virtual ~FileDrop() = default;
 
-    std::string list_;
+    std::wstring list_;
     ULONG references_ = 1;
 };
 
 MenuItem readItem(HMENU menu, int position)
 {
-    char text[300] = {};
-    MENUITEMINFOA item = {};
+    wchar_t text[300] = {};
+    MENUITEMINFOW item = {};
     item.cbSize = sizeof item;
     item.fMask = MIIM_ID | MIIM_STRING | MIIM_CHECKMARKS;
     item.dwTypeData = text;
-    item.cch = sizeof text;
-    ::GetMenuItemInfoA(menu, position, TRUE, &item);
-    return {item.wID, text, item.hbmpUnchecked != nullptr};
+    item.cch = sizeof text / sizeof text[0];
+    ::GetMenuItemInfoW(menu, position, TRUE, &item);
+    std::string narrow;
+    os::fromWide(text, narrow);
+    return {item.wID, narrow, item.hbmpUnchecked != nullptr};
 }
 
 } // namespace

@@ -46,7 +46,9 @@ bool typeLibraryRegistered();
 // The Start-menu shortcuts, the uninstall one last.
 std::vector<std::string> shortcutPaths();
 
-// A data object offering the paths as a CF_HDROP drop list, in this order.
+// A data object offering the paths as a wide CF_HDROP drop list, in this
+// order. Paths and menu texts are in the engine's spelling of the host:
+// UTF-8 once the test has switched it, as the extension's own.
 IDataObject* newFileDrop(const std::vector<std::string>& paths);
 
 struct MenuItem {

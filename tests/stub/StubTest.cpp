@@ -146,6 +146,28 @@ TEST_F(StubInstall, EveryEntryLandsByteForByteAndTheRunFileIsStarted)
               std::vector<int>({2024, 5, 17, 13, 45, 44}));
 }
 
+// Folder and file names in every language, below a folder whose paths pass
+// the 260 characters of old.
+TEST_F(StubInstall, NamesOfEveryLanguageInstallIntoALongFolder)
+{
+    const std::string target = folder + "安装 Ωμέγα 🎵\\" + std::string(120, 'l') + "\\" + std::string(100, 'm');
+    makeProgramFrom(testdata(kLanguagesSample), target, "");
+    const StubRun result = run();
+    EXPECT_EQ(textsOf(result), std::vector<std::string>{"Packrook: " + confirmation(target)});
+    for (const std::string& name : languageNames())
+        EXPECT_EQ(readBytes(target + "\\" + localName(name)), name);
+}
+
+// A program made where the code page was 1252 installs into the folder its
+// maker named, on a system where the stub speaks UTF-8.
+TEST_F(StubInstall, AnInstallFolderSpeltInTheLegacyCodePageKeepsItsName)
+{
+    makeProgram(buildZip({{"x.txt", "x"}}), folder + "caf\xE9", "");
+    const StubRun result = run();
+    EXPECT_EQ(textsOf(result), std::vector<std::string>{"Packrook: " + confirmation(folder + "café")});
+    EXPECT_EQ(readBytes(folder + "café\\x.txt"), "x");
+}
+
 TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
 {
     makeProgram(buildZip({{"readme.txt", "text"}, {"tools/marker.exe", readBytes(os::programFolder() + kMarkerProgram)}}),
