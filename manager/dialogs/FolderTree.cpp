@@ -60,7 +60,7 @@ void FolderTree::attach(HWND tree)
     if (FAILED(::SHGetDesktopFolder(&desktop)))
         return;
     desktop_.reset(desktop);
-    TreeView_SetImageList(tree_, dpi::systemSmallIcons(dpi::ofWindow(tree_)), TVSIL_NORMAL);
+    showIconsFor(dpi::ofWindow(tree_));
     insertRoot();
     const HTREEITEM computer = insertSpecialFolder(CSIDL_DRIVES);
     insertSpecialFolder(CSIDL_NETWORK);
@@ -105,6 +105,11 @@ HTREEITEM FolderTree::insertItem(HTREEITEM parent, IdList relative)
 void FolderTree::insertPlaceholder(HTREEITEM parent)
 {
     insertChild(tree_, parent, kPlaceholderText, 0, kPlaceholderData);
+}
+
+void FolderTree::showIconsFor(UINT dpi)
+{
+    TreeView_SetImageList(tree_, dpi::systemSmallIcons(dpi), TVSIL_NORMAL);
 }
 
 bool FolderTree::isFixed(HTREEITEM item) const
