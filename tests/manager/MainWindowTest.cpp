@@ -112,18 +112,19 @@ int fontHeight(HWND control)
 }
 } // namespace
 
-// The manifest, which the test program shares with Packrook.exe: the system
-// leaves the drawing at every DPI to the program, whose controls are themed.
-TEST(Manifest, PerMonitorDpiAwareWithVersion6Controls)
+// The manifest, which the test program shares with Packrook.exe, brings
+// the themed controls.
+TEST(Manifest, Version6Controls)
 {
-    EXPECT_EQ(::GetAwarenessFromDpiAwarenessContext(::GetThreadDpiAwarenessContext()),
-              DPI_AWARENESS_PER_MONITOR_AWARE);
     // Version 6 takes over the buttons of user32 with themed ones of its own.
     TestWindow window;
-    HWND button = ::CreateWindowExA(0, "Button", "", WS_CHILD, 0, 0, 10, 10, window.handle(), nullptr, nullptr,
+    HWND button = ::CreateWindowExW(0, L"Button", L"", WS_CHILD, 0, 0, 10, 10, window.handle(), nullptr, nullptr,
                                     nullptr);
+    HMODULE owner = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<const char*>(::GetClassLongPtrW(button, GCLP_WNDPROC)), &owner);
     char module[MAX_PATH] = {};
-    ::GetModuleFileNameA(reinterpret_cast<HMODULE>(::GetClassLongPtrA(button, GCLP_HMODULE)), module, MAX_PATH);
+    ::GetModuleFileNameA(owner, module, MAX_PATH);
     EXPECT_NE(std::string(::CharLowerA(module)).find("comctl32.dll"), std::string::npos) << module;
     ::DestroyWindow(button);
 }
