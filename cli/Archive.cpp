@@ -1,7 +1,6 @@
 #include "Archive.h"
 
 #include <algorithm>
-#include <ostream>
 #include <stdexcept>
 
 void openExisting(CZipFile& archive, const std::string& path)
@@ -56,12 +55,8 @@ OpenEntry::OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(i
     }
 }
 
-void OpenEntry::copyTo(std::ostream* out, CZipBuffer& buffer)
+void OpenEntry::readToEnd(CZipBuffer& buffer)
 {
-    uint32_t got;
-    do {
-        got = archive_.readFile(buffer, buffer.size());
-        if (out)
-            out->write(buffer, got);
-    } while (got == buffer.size());
+    while (archive_.readFile(buffer, buffer.size()) == buffer.size()) {
+    }
 }

@@ -29,8 +29,8 @@ public:
     OpenEntry& operator=(const OpenEntry&) = delete;
 
     // Reads the entry to its end through buffer, which is what makes the
-    // engine check its CRC; the bytes go to out when one is given.
-    void copyTo(std::ostream* out, CZipBuffer& buffer);
+    // engine check its CRC.
+    void readToEnd(CZipBuffer& buffer);
 
 private:
     CZipFile& archive_;

@@ -3,46 +3,32 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "ConsoleCallBack.h"
+#include "ExtractedFile.h"
 #include "ZipTime.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-// The entry is opened before anything is made of it, and a damaged entry
-// leaves no file behind that could pass for a good one.
+// The engine's writer puts the file in place only once the entry checked
+// out: a damaged entry leaves whatever file was there before as it was.
 void extractEntry(CZipFile& archive, int index, const fs::path& target, CZipBuffer& buffer)
 {
     OpenEntry entry(archive, index);
     fs::create_directories(target.parent_path());
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw std::runtime_error("Cannot create " + fromPath(target));
-    try {
-        entry.copyTo(&out, buffer);
-        out.close();
-        if (!out)
-            throw std::runtime_error("Cannot write " + fromPath(target));
-        // Tar members and gzip files have no zip header to take a time from.
-        if (!archive.isTarMode() && !archive.isGzipMode())
-            applyStoredTime(fromPath(target), *archive.getFileHeader(index));
-    } catch (...) {
-        out.close();
-        fs::remove(target);
-        throw;
-    }
+    const CString path = fromPath(target);
+    extractOpenEntry(archive, path, buffer);
+    // Tar members and gzip files have no zip header to take a time from.
+    if (!archive.isTarMode() && !archive.isGzipMode())
+        applyStoredTime(path, *archive.getFileHeader(index));
 }
 
 bool extractOne(CZipFile& archive, int index, const fs::path& destination, CZipBuffer& buffer)
 {
     const std::string name = entryName(archive, index);
-    if (leavesDestination(name)) {
-        std::cerr << "Refused an entry that would land outside the destination folder: " << name << "\n";
-        return false;
-    }
     try {
         if (name.back() == '/')
             fs::create_directories(destination / toPath(name));
@@ -68,9 +54,17 @@ int extractCommand(const Words& words)
     const fs::path destination = toPath(arguments.positionals()[1]);
     CZipBuffer buffer;
     bool allExtracted = true;
-    for (int i = 0; i < archive.getFileCount(); ++i)
-        allExtracted = extractOne(archive, i, destination, buffer) && allExtracted;
-    return allExtracted ? 0 : 1;
+    std::vector<CString> refused;
+    for (int i = 0; i < archive.getFileCount(); ++i) {
+        const std::string name = entryName(archive, i);
+        if (refusedForExtraction(archive, i, name))
+            refused.push_back(name);
+        else
+            allExtracted = extractOne(archive, i, destination, buffer) && allExtracted;
+    }
+    if (!refused.empty())
+        std::cerr << refusedNamesWarning(refused, refused.size(), "\n") << "\n";
+    return allExtracted && refused.empty() ? 0 : 1;
 }
 
 int testCommand(const Words& words)
@@ -82,7 +76,7 @@ int testCommand(const Words& words)
     openExisting(archive, arguments.positionals()[0]);
     CZipBuffer buffer;
     for (int i = 0; i < archive.getFileCount(); ++i)
-        OpenEntry(archive, i).copyTo(nullptr, buffer);
+        OpenEntry(archive, i).readToEnd(buffer);
     std::cout << "OK\n";
     return 0;
 }

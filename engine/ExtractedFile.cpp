@@ -4,18 +4,37 @@
 #include "ZipException.h"
 #include "ZipFile.h"
 
-ExtractedFile::ExtractedFile(const CString& path)
-    : path_(path), file_(os::openFile(path, os::OpenMode::CreateForWriting))
+namespace {
+// Tries names until one is free; a name that is taken is no failure.
+constexpr int kTemporaryNames = 1000;
+}
+
+ExtractedFile::ExtractedFile(const CString& path) : path_(path)
 {
+    createTemporary();
+}
+
+// In the target's folder, so that taking its name is a rename on one volume.
+void ExtractedFile::createTemporary()
+{
+    const CString folder = path_.substr(0, path_.find_last_of("/\\") + 1);
+    for (int number = 1; number <= kTemporaryNames; ++number) {
+        temporary_ = folder + "~packrook" + std::to_string(number) + ".tmp";
+        file_ = os::openFile(temporary_, os::OpenMode::CreateNew);
+        if (file_ != os::kInvalidFile || os::fileAttributes(temporary_) == os::kNoAttributes)
+            break;
+    }
     if (file_ == os::kInvalidFile)
-        throw CZipLastErrorException("Couldn't open file for writing out extraction " + path);
+        throw CZipLastErrorException("Couldn't open file for writing out extraction " + path_);
 }
 
 ExtractedFile::~ExtractedFile()
 {
-    os::closeFile(file_);
-    if (!finished_)
-        os::removeFile(path_);
+    if (finished_)
+        return;
+    if (file_ != os::kInvalidFile)
+        os::closeFile(file_);
+    os::removeFile(temporary_);
 }
 
 void ExtractedFile::write(const char* bytes, uint32_t count)
@@ -29,6 +48,10 @@ void ExtractedFile::finish()
 {
     if (!os::flushFile(file_))
         throw CZipLastErrorException("Failed to write out extraction " + path_);
+    os::closeFile(file_);
+    file_ = os::kInvalidFile;
+    if (!os::replaceFile(temporary_, path_))
+        throw CZipLastErrorException("Couldn't open file for writing out extraction " + path_);
     finished_ = true;
 }
 

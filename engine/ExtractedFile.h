@@ -1,7 +1,8 @@
 #pragma once
-// The file an entry is extracted to. Until it is finished it is only a
-// beginning: a file left unfinished (bad data, a wrong password, a full disk)
-// is deleted when it goes, so nothing that passes for a good copy stays behind.
+// The file an entry is extracted to. It is written under a temporary name
+// beside its target and takes the target's name only once it is finished:
+// an entry that fails (bad data, a wrong password, a full disk) leaves no
+// beginning behind, and a file the entry was to replace stays as it was.
 #include "ZipString.h"
 #include "os/Os.h"
 
@@ -19,12 +20,15 @@ public:
 
     void write(const char* bytes, uint32_t count);
     // Goes through to the disk first, so that a write the system fails only
-    // late still counts against the file.
+    // late still counts against the file; then puts it in the target's place.
     void finish();
 
 private:
+    void createTemporary();
+
     CString path_;
-    os::FileHandle file_;
+    CString temporary_;
+    os::FileHandle file_ = os::kInvalidFile;
     bool finished_ = false;
 };
 

@@ -10,6 +10,8 @@ constexpr unsigned char kGzipMagic[2] = {0x1F, 0x8B};
 constexpr uint32_t kTrailerSize = 8;
 }
 
+CGZipFile::CGZipFile() = default;
+
 CGZipFile::~CGZipFile()
 {
     closeStream();
@@ -89,4 +91,34 @@ uint32_t CGZipFile::readFile(void* buffer, uint32_t size)
     if (got < 0 || (static_cast<uint32_t>(got) < size && (gzerror(stream_, &error), error != Z_OK)))
         throw CZipException("Corrupt zip file found when exstacting " + getFileName(0));
     return static_cast<uint32_t>(got);
+}
+
+long CGZipFile::getFileCount() const
+{
+    return 1;
+}
+
+CString CGZipFile::getAttributes(int) const
+{
+    return CString();
+}
+
+bool CGZipFile::openFile(int)
+{
+    return true;
+}
+
+bool CGZipFile::closeFile(int)
+{
+    return true;
+}
+
+CString CGZipFile::getCurrentOpenFileFileName() const
+{
+    return getFileName(0);
+}
+
+CString CGZipFile::getCurrentOpenFilePath() const
+{
+    return getPath(0);
 }

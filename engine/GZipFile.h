@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 
 #include <zlib.h>
@@ -6,9 +7,9 @@
 #include <cstdint>
 
 // Presents a gzip file as an archive with one member: its decompressed content.
-class CGZipFile {
+class PACKROOK_ENGINE_API CGZipFile {
 public:
-    CGZipFile() = default;
+    CGZipFile();
     ~CGZipFile();
     CGZipFile(const CGZipFile&) = delete;
     CGZipFile& operator=(const CGZipFile&) = delete;
@@ -16,19 +17,19 @@ public:
     // False when the file cannot be opened at all; a file that is not gzip
     // data opens and reads through unchanged.
     bool open(const CString& path);
-    long getFileCount() const { return 1; }
+    long getFileCount() const;
     uint64_t getCompressedSize(int index) const;
     // The trailer keeps the content's size modulo 2^32, as gzip does.
     uint64_t getUncompressedSize(int index) const;
     CString getFileName(int index) const;
     CString getPath(int index) const;
-    CString getAttributes(int) const { return CString(); }
+    CString getAttributes(int index) const;
 
-    bool openFile(int) { return true; }
+    bool openFile(int index);
     uint32_t readFile(void* buffer, uint32_t size);
-    bool closeFile(int) { return true; }
-    CString getCurrentOpenFileFileName() const { return getFileName(0); }
-    CString getCurrentOpenFilePath() const { return getPath(0); }
+    bool closeFile(int index);
+    CString getCurrentOpenFileFileName() const;
+    CString getCurrentOpenFilePath() const;
 
 private:
     void closeStream();

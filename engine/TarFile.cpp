@@ -249,3 +249,13 @@ CString CTarFile::getCurrentOpenFileFileName() const
 {
     return current_ < 0 ? CString() : getFileName(current_);
 }
+
+uint64_t CTarFile::getCompressedSize(int index) const
+{
+    return getUncompressedSize(index);
+}
+
+CString CTarFile::getAttributes(int) const
+{
+    return CString();
+}

@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 #include "os/Os.h"
 
@@ -7,7 +8,7 @@
 
 // Lists and reads the members of an uncompressed tar file, as written by the
 // ustar, GNU and pax formats. Nothing is ever written to a tar file.
-class CTarFile {
+class PACKROOK_ENGINE_API CTarFile {
 public:
     CTarFile();
     ~CTarFile();
@@ -17,10 +18,10 @@ public:
     bool open(const CString& path);
     long getFileCount() const;
     uint64_t getUncompressedSize(int index) const;
-    uint64_t getCompressedSize(int index) const { return getUncompressedSize(index); }
+    uint64_t getCompressedSize(int index) const;
     CString getFileName(int index) const;
     CString getPath(int index) const;
-    CString getAttributes(int) const { return CString(); }
+    CString getAttributes(int index) const;
 
     bool openFile(int index);
     uint32_t readFile(void* buffer, uint32_t size);

@@ -28,3 +28,18 @@ void CZipBuffer::reset()
     data_ = nullptr;
     data_ = allocateBlock(size_);
 }
+
+uint32_t CZipBuffer::size() const
+{
+    return size_;
+}
+
+CZipBuffer::operator char*()
+{
+    return data_;
+}
+
+CZipBuffer::operator const char*() const
+{
+    return data_;
+}

@@ -1,9 +1,10 @@
 #pragma once
+#include "EngineApi.h"
 #include <cstdint>
 
 // An owned block of bytes whose size never changes; bulk copies work in
 // chunks of this size so that no loop allocates per chunk.
-class CZipBuffer {
+class PACKROOK_ENGINE_API CZipBuffer {
 public:
     static constexpr uint32_t kDefaultSize = 1000000;
 
@@ -13,9 +14,9 @@ public:
     CZipBuffer& operator=(const CZipBuffer&) = delete;
 
     void reset();
-    uint32_t size() const { return size_; }
-    operator char*() { return data_; }
-    operator const char*() const { return data_; }
+    uint32_t size() const;
+    operator char*();
+    operator const char*() const;
 
 private:
     uint32_t size_;

@@ -57,6 +57,66 @@ uint64_t CZipCentralDir::recordBase() const
     return owner_->getExeOffset() + prefix_;
 }
 
+void CZipCentralDir::dropPrefix()
+{
+    prefix_ = 0;
+}
+
+uint64_t CZipCentralDir::directoryPosition() const
+{
+    return recordBase() + end_.offset;
+}
+
+int CZipCentralDir::getHeaderCount() const
+{
+    return static_cast<int>(headers_.size());
+}
+
+const CZipFileHeader* CZipCentralDir::getFileHeader(long index) const
+{
+    return headers_[static_cast<size_t>(index)];
+}
+
+CZipFileHeader* CZipCentralDir::getFileHeader(long index)
+{
+    return headers_[static_cast<size_t>(index)];
+}
+
+const CZipFileHeader* CZipCentralDir::getCurrentOpenFile() const
+{
+    return current_;
+}
+
+void CZipCentralDir::closeFile()
+{
+    current_ = nullptr;
+}
+
+CString CZipCentralDir::getGlobalComment() const
+{
+    return end_.comment;
+}
+
+void CZipCentralDir::setGlobalComment(const CString& comment)
+{
+    end_.comment = comment;
+}
+
+const CZipCentralDir::EndRecord& CZipCentralDir::endRecord() const
+{
+    return end_;
+}
+
+bool CZipCentralDir::isLoaded() const
+{
+    return loaded_;
+}
+
+bool CZipCentralDir::isSound() const
+{
+    return sound_;
+}
+
 // Of the signatures near the end, the record nearest the end wins whose
 // comment reaches exactly to the end of the file and whose directory checks
 // out; failing that, one whose directory checks out (bytes may follow the

@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipFileHeader.h"
 #include "ZipString.h"
 
@@ -12,7 +13,7 @@ class CZipRecordReader;
 // The directory of a zip archive: the entries in archive order, an index by
 // stored name, and the end record with the archive comment. The engine
 // rewrites all of it at the end of the file after every change.
-class CZipCentralDir {
+class PACKROOK_ENGINE_API CZipCentralDir {
 public:
     struct EndRecord {
         uint32_t signature = 0;
@@ -33,10 +34,10 @@ public:
     CZipCentralDir& operator=(const CZipCentralDir&) = delete;
 
     bool parseCentralDir();
-    int getHeaderCount() const { return static_cast<int>(headers_.size()); }
-    const CZipFileHeader* getFileHeader(long index) const { return headers_[static_cast<size_t>(index)]; }
-    CZipFileHeader* getFileHeader(long index) { return headers_[static_cast<size_t>(index)]; }
-    const CZipFileHeader* getCurrentOpenFile() const { return current_; }
+    int getHeaderCount() const;
+    const CZipFileHeader* getFileHeader(long index) const;
+    CZipFileHeader* getFileHeader(long index);
+    const CZipFileHeader* getCurrentOpenFile() const;
     CZipFileHeader* getFileFromName(const CString& storedName);
     // name: as the system spells it (the record may hold it in UTF-8).
     CZipFileHeader* addNewFileHeader(const CString& name);
@@ -53,24 +54,24 @@ public:
     // Entry indexes follow the places of the entries in the file.
     void SortHeaders();
     uint32_t WriteCentralEnd();
-    CString getGlobalComment() const { return end_.comment; }
-    void setGlobalComment(const CString& comment) { end_.comment = comment; }
-    const EndRecord& endRecord() const { return end_; }
-    bool isLoaded() const { return loaded_; }
+    CString getGlobalComment() const;
+    void setGlobalComment(const CString& comment);
+    const EndRecord& endRecord() const;
+    bool isLoaded() const;
     // The end records, the directory and the file agree: where the records
     // say the directory is, it is, holding the records they count.
-    bool isSound() const { return sound_; }
+    bool isSound() const;
     // The file position that offsets in the records count from: the stub of
     // a conversion under way, or another program's data in front of the archive.
     uint64_t recordBase() const;
     // Offsets are written counting from the start of the file from now on.
-    void dropPrefix() { prefix_ = 0; }
+    void dropPrefix();
     // Where the directory begins in the file.
-    uint64_t directoryPosition() const { return recordBase() + end_.offset; }
+    uint64_t directoryPosition() const;
     uint32_t GetSize(bool withRecords) const;
 
     void openFile(int index);
-    void closeFile() { current_ = nullptr; }
+    void closeFile();
 
 private:
     struct NameLess {

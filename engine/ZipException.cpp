@@ -4,6 +4,8 @@
 
 CZipException::CZipException(const CString& message) : std::logic_error(message) {}
 
+CZipException::CZipException(const CZipException&) = default;
+CZipException& CZipException::operator=(const CZipException&) = default;
 CZipException::~CZipException() = default;
 
 CString CZipException::getMessage() const
@@ -16,7 +18,14 @@ CZipLastErrorException::CZipLastErrorException(const CString& message)
 {
 }
 
+CZipLastErrorException::CZipLastErrorException(const CZipLastErrorException&) = default;
+CZipLastErrorException& CZipLastErrorException::operator=(const CZipLastErrorException&) = default;
 CZipLastErrorException::~CZipLastErrorException() = default;
+
+uint32_t CZipLastErrorException::errorCode() const
+{
+    return errorCode_;
+}
 
 CString CZipLastErrorException::getMessage() const
 {

@@ -1,15 +1,16 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 
 #include <cstdint>
 #include <stdexcept>
 
 // Every failure of the engine reaches the caller as one of these two classes.
-class CZipException : public std::logic_error {
+class PACKROOK_ENGINE_API CZipException : public std::logic_error {
 public:
     explicit CZipException(const CString& message);
-    CZipException(const CZipException&) = default;
-    CZipException& operator=(const CZipException&) = default;
+    CZipException(const CZipException&);
+    CZipException& operator=(const CZipException&);
     ~CZipException() override;
 
     virtual CString getMessage() const;
@@ -17,15 +18,15 @@ public:
 
 // Carries the operating system's error code from the moment it was thrown,
 // so the message can explain what the system refused.
-class CZipLastErrorException : public CZipException {
+class PACKROOK_ENGINE_API CZipLastErrorException : public CZipException {
 public:
     explicit CZipLastErrorException(const CString& message);
-    CZipLastErrorException(const CZipLastErrorException&) = default;
-    CZipLastErrorException& operator=(const CZipLastErrorException&) = default;
+    CZipLastErrorException(const CZipLastErrorException&);
+    CZipLastErrorException& operator=(const CZipLastErrorException&);
     ~CZipLastErrorException() override;
 
     CString getMessage() const override;
-    uint32_t errorCode() const { return errorCode_; }
+    uint32_t errorCode() const;
 
 private:
     uint32_t errorCode_;

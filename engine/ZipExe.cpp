@@ -4,6 +4,7 @@
 #include "ZipFile.h"
 
 #include "ZipExeSlots.h"
+#include "ZipPaths.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,6 +29,16 @@ void checkSlotValue(const CString& value, const char* what)
     if (value.find(fillRun()) != CString::npos)
         throw CZipException(CString(what) + " cannot hold " + std::to_string(kFillRun) + " \"" + kFill
                             + "\" in a row in a self-extracting program");
+}
+
+// The file to run is started from the install directory, so it is held to
+// the rule that keeps every installed entry inside it.
+void checkParameters(const CString& installDir, const CString& runFile)
+{
+    checkSlotValue(installDir, "The install directory");
+    checkSlotValue(runFile, "The file to run");
+    if (!runFile.empty() && leavesDestination(runFileInInstallDir(runFile)))
+        throw CZipException("The file to run of a self-extracting program must lie inside its install directory: " + runFile);
 }
 
 // Value, its zero byte, fill up to the slot's own final zero byte: nothing of
@@ -108,14 +119,19 @@ private:
 
 bool CZipFile::convertToExe(const CString& exePath, const CString& installDir, const CString& runFile)
 {
-    return writeExe(os::programFolder() + kStubName, exePath, installDir, runFile);
+    // The stub is the one beside this program, never one the current folder
+    // happens to hold.
+    const CString folder = os::programFolder();
+    if (folder.empty())
+        throw CZipException(CString("The folder of this program is unknown, so its ") + kStubName
+                            + " cannot be found");
+    return writeExe(folder + kStubName, exePath, installDir, runFile);
 }
 
 bool CZipFile::writeExe(const CString& stubPath, const CString& exePath, const CString& installDir,
                         const CString& runFile)
 {
-    checkSlotValue(installDir, "The install directory");
-    checkSlotValue(runFile, "The file to run");
+    checkParameters(installDir, runFile);
     if (!is_open())
         throw CZipException("Only an open zip archive can become a self-extracting program");
     refuseUnsafeChange();
@@ -244,8 +260,7 @@ CString CZipFile::readSlotValue(uint32_t offset)
 
 void CZipFile::setExeParams(const CString& installDir, const CString& runFile)
 {
-    checkSlotValue(installDir, "The install directory");
-    checkSlotValue(runFile, "The file to run");
+    checkParameters(installDir, runFile);
     uint32_t installDirOffset = 0;
     uint32_t runFileOffset = 0;
     if (!getExeOffsets(installDirOffset, runFileOffset))

@@ -56,4 +56,12 @@ CString replace(const CString& extra, uint16_t tag, const CString& data)
     return extra.substr(0, place.at) + block(tag, data) + extra.substr(place.at + replaced);
 }
 
+CString remove(const CString& extra, uint16_t tag)
+{
+    CString rest = extra;
+    for (Place place = findBlock(rest, tag); place.found; place = findBlock(rest, tag))
+        rest.erase(place.at, blockLength(rest, place.at));
+    return rest;
+}
+
 } // namespace zipextra

@@ -16,5 +16,7 @@ bool find(const CString& extra, uint16_t tag, CString& data);
 // The extra field with the first block of this tag holding data instead, or
 // with such a block added at its end when there was none.
 CString replace(const CString& extra, uint16_t tag, const CString& data);
+// The extra field without any block of this tag.
+CString remove(const CString& extra, uint16_t tag);
 
 } // namespace zipextra

@@ -31,6 +31,86 @@ CZipFile::~CZipFile()
     EmptyPtrList();
 }
 
+bool CZipFile::fail() const
+{
+    return !good_;
+}
+
+bool CZipFile::isReadOnly() const
+{
+    return readOnly_ || !is_open();
+}
+
+bool CZipFile::isBufferedMode() const
+{
+    return bufferedMode_;
+}
+
+bool CZipFile::isSpanningMode() const
+{
+    return spanningMode_;
+}
+
+bool CZipFile::isBufferedSpanning() const
+{
+    return spanningMode_ && bufferedMode_;
+}
+
+bool CZipFile::isGzipMode() const
+{
+    return gzipMode_;
+}
+
+bool CZipFile::isTarMode() const
+{
+    return tarMode_;
+}
+
+void CZipFile::setSpanningMode(bool spanning)
+{
+    spanningMode_ = spanning;
+}
+
+unsigned short CZipFile::GetCurrentDisk() const
+{
+    return static_cast<unsigned short>(currentDisk_);
+}
+
+void CZipFile::setCurrentDisk(unsigned short disk)
+{
+    currentDisk_ = disk;
+}
+
+uint32_t CZipFile::getExeOffset() const
+{
+    return exeOffset_;
+}
+
+CString CZipFile::getPath() const
+{
+    return path_;
+}
+
+void CZipFile::setPassword(const CString& password)
+{
+    password_ = password;
+}
+
+uint64_t CZipFile::recordBase() const
+{
+    return centralDir_.recordBase();
+}
+
+CZipCentralDir& CZipFile::getCentralDir()
+{
+    return centralDir_;
+}
+
+const CZipFileHeader* CZipFile::getCurrentOpenFile() const
+{
+    return centralDir_.getCurrentOpenFile();
+}
+
 // Tar and gzip files are told apart from zip archives by the exact,
 // case-sensitive suffix of their name, never by their content.
 bool CZipFile::openReader(const CString& path)

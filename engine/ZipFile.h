@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "CallBack.h"
 #include "GZipFile.h"
 #include "TarFile.h"
@@ -17,7 +18,7 @@
 
 // The one object through which a program works on an archive: a zip archive
 // it can read and change, or a tar or gzip file it can only read.
-class CZipFile {
+class PACKROOK_ENGINE_API CZipFile {
 public:
     enum eMoveMode { begin = 0, current = 1, end = 2 };
 
@@ -32,20 +33,20 @@ public:
     bool parseCentralDir();
     void close();
     bool is_open() const;
-    bool fail() const { return !good_; }
-    bool isReadOnly() const { return readOnly_ || !is_open(); }
-    bool isBufferedMode() const { return bufferedMode_; }
-    bool isSpanningMode() const { return spanningMode_; }
-    bool isGzipMode() const { return gzipMode_; }
-    bool isTarMode() const { return tarMode_; }
-    void setSpanningMode(bool spanning) { spanningMode_ = spanning; }
-    unsigned short GetCurrentDisk() const { return static_cast<unsigned short>(currentDisk_); }
-    void setCurrentDisk(unsigned short disk) { currentDisk_ = disk; }
-    uint32_t getExeOffset() const { return exeOffset_; }
-    CString getPath() const { return path_; }
+    bool fail() const;
+    bool isReadOnly() const;
+    bool isBufferedMode() const;
+    bool isSpanningMode() const;
+    bool isGzipMode() const;
+    bool isTarMode() const;
+    void setSpanningMode(bool spanning);
+    unsigned short GetCurrentDisk() const;
+    void setCurrentDisk(unsigned short disk);
+    uint32_t getExeOffset() const;
+    CString getPath() const;
     CString getGlobalComment() const;
     void setGlobalComment(const CString& comment);
-    void setPassword(const CString& password) { password_ = password; }
+    void setPassword(const CString& password);
 
     // Byte stream over the archive file
     uint32_t read(char* buffer, uint32_t count, bool mayContinueOnNextDisk);
@@ -108,16 +109,16 @@ private:
     uint32_t writeSome(const char* buffer, uint32_t count);
     bool readExactly(char* buffer, uint32_t count);
     int64_t myGetFileSize() const;
-    uint64_t recordBase() const { return centralDir_.recordBase(); }
+    uint64_t recordBase() const;
     static void CheckForError(int zlibResult);
     void EmptyPtrList();
-    CZipCentralDir& getCentralDir() { return centralDir_; }
-    const CZipFileHeader* getCurrentOpenFile() const { return centralDir_.getCurrentOpenFile(); }
+    CZipCentralDir& getCentralDir();
+    const CZipFileHeader* getCurrentOpenFile() const;
     bool isRemovableDrive(const CString& path) const;
     uint32_t GetDeviceFreeSpace(const CString& path) const;
 
     // Spanned sets
-    bool isBufferedSpanning() const { return spanningMode_ && bufferedMode_; }
+    bool isBufferedSpanning() const;
     uint32_t spanPending() const;
     uint32_t roomOnDisk() const;
     uint32_t spanningWrite(const char* buffer, uint32_t count, bool keepWhole);

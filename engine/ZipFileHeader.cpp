@@ -64,6 +64,21 @@ CString cutAtZero(const CString& text)
 
 CZipFileHeader::CZipFileHeader(CZipFile* owner) : owner_(owner) {}
 
+uint32_t CZipFileHeader::getCRC() const
+{
+    return crc32;
+}
+
+bool CZipFileHeader::IsEncrypted() const
+{
+    return (flags & kFlagEncrypted) != 0;
+}
+
+bool CZipFileHeader::IsDataDescr() const
+{
+    return (flags & kFlagDataDescriptor) != 0;
+}
+
 // Names and comments are kept as the bytes they are, zero bytes included,
 // so that a rewritten directory still matches the local headers.
 void CZipFileHeader::readVariablePart(CZipRecordReader& records, CString& target, uint16_t length, bool lastError,
@@ -204,8 +219,11 @@ struct CZipFileHeader::CentralValues {
     CString extra;
 };
 
-// Only what does not fit its field goes into the ZIP64 block: an entry
-// within the classic limits is written exactly as it was read.
+// Only what does not fit its field goes into the ZIP64 block, and the block
+// is there only when something does: the block an entry came with held the
+// fields that were all ones then, which a rewrite (an offset moved by a
+// conversion or a deletion) may have changed. Every other block stays as it
+// came.
 CZipFileHeader::CentralValues CZipFileHeader::centralValues() const
 {
     LargeValues large;
@@ -216,7 +234,8 @@ CZipFileHeader::CentralValues CZipFileHeader::centralValues() const
     if (firstDisk == kZip64Marker16)
         large.disk(firstDisk);
     values.versionNeeded = large.data.empty() ? versionNeeded : std::max(versionNeeded, kZip64Version);
-    values.extra = large.data.empty() ? extraField : zipextra::replace(extraField, zipextra::kZip64, large.data);
+    values.extra = large.data.empty() ? zipextra::remove(extraField, zipextra::kZip64)
+                                      : zipextra::replace(extraField, zipextra::kZip64, large.data);
     return values;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "EngineApi.h"
 #include "ZipString.h"
 
 #include <cstdint>
@@ -8,7 +9,7 @@ class CZipRecordReader;
 
 // One entry as the directory holds it: the fields of its central record, and
 // the code that reads and writes its central and local records.
-class CZipFileHeader {
+class PACKROOK_ENGINE_API CZipFileHeader {
 public:
     static constexpr uint16_t kFlagEncrypted = 0x0001;
     static constexpr uint16_t kFlagDataDescriptor = 0x0008;
@@ -37,9 +38,9 @@ public:
     bool hasLargeSizes() const;
 
     uint32_t GetSize(bool local) const;
-    uint32_t getCRC() const { return crc32; }
-    bool IsEncrypted() const { return (flags & kFlagEncrypted) != 0; }
-    bool IsDataDescr() const { return (flags & kFlagDataDescriptor) != 0; }
+    uint32_t getCRC() const;
+    bool IsEncrypted() const;
+    bool IsDataDescr() const;
 
     CString getFileName() const;
     CString getPath() const;

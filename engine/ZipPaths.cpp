@@ -1,5 +1,10 @@
 #include "ZipPaths.h"
 
+#include "ZipFile.h"
+#include "os/Os.h"
+
+#include <algorithm>
+
 // Plain string searches only: the stub links this, and stream classes would
 // bring the whole locale machinery into it.
 namespace {
@@ -40,14 +45,30 @@ bool namesDevice(const CString& component)
     for (const char* device : kDevices)
         if (base == device)
             return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
+    if (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)
+        return false;
+    // Ports are numbered 1 to 9, and the system takes the superscript digits
+    // one to three (here in UTF-8) for ports as well.
+    const CString number = base.substr(3);
+    static const char* const kSuperscripts[] = {"\xC2\xB9", "\xC2\xB2", "\xC2\xB3"};
+    for (const char* superscript : kSuperscripts)
+        if (number == superscript)
+            return true;
+    return number.size() == 1 && number[0] >= '1' && number[0] <= '9';
+}
+
+// Judged in UTF-8, where the system's spelling allows: a character of the
+// code page is then one and the same however the page encodes it.
+CString inUtf8(const CString& name)
+{
+    CString utf8;
+    return os::nameToUtf8(name, utf8) ? utf8 : name;
 }
 } // namespace
 
 bool leavesDestination(const CString& stored)
 {
-    const CString name = stored.substr(0, stored.find('\0'));
+    const CString name = inUtf8(stored.substr(0, stored.find('\0')));
     if (name.empty() || isSeparator(name[0]) || name.find(':') != CString::npos)
         return true;
     size_t start = 0;
@@ -61,4 +82,29 @@ bool leavesDestination(const CString& stored)
         start = end + 1;
     }
     return false;
+}
+
+CString runFileInInstallDir(const CString& runFile)
+{
+    CString name = runFile.substr(!runFile.empty() && isSeparator(runFile[0]) ? 1 : 0);
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+bool refusedForExtraction(const CZipFile& archive, int index, const CString& written)
+{
+    const bool nameFits = archive.isGzipMode() || archive.isTarMode() || archive.getFileHeader(index)->nameFitsSystem;
+    return !nameFits || leavesDestination(written);
+}
+
+CString refusedNamesWarning(const std::vector<CString>& names, size_t shown, const char* lineBreak)
+{
+    CString text = CString("These entries were not extracted: their names would lead outside the folder, to a "
+                           "device or to a stream, or the system cannot hold them.")
+                   + lineBreak;
+    for (size_t i = 0; i < names.size() && i < shown; ++i)
+        text += lineBreak + names[i];
+    if (names.size() > shown)
+        text += lineBreak + CString("... and ") + std::to_string(names.size() - shown) + " more";
+    return text;
 }

@@ -105,6 +105,15 @@ void createEntryFolders(CString& path, const CString& entryFolder)
     }
 }
 
+// Case does not tell file names apart.
+bool sameFileName(const CString& a, const CString& b)
+{
+    const std::wstring wideA = os::toWide(a);
+    const std::wstring wideB = os::toWide(b);
+    return ::CompareStringOrdinal(wideA.c_str(), static_cast<int>(wideA.size()), wideB.c_str(),
+                                  static_cast<int>(wideB.size()), TRUE) == CSTR_EQUAL;
+}
+
 void showWarning(const CString& text)
 {
     ::MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_ICONWARNING);
@@ -116,7 +125,7 @@ int Installer::run()
     CString installDir = installDirectory();
     if (!confirm(installDir))
         return 0;
-    const CString runFile = slotText(runFileSlot());
+    runFile_ = slotText(runFileSlot());
     installDir = withBackslash(installDir);
     try {
         createInstallDirectory(installDir);
@@ -127,9 +136,21 @@ int Installer::run()
     }
     for (long i = 0; i < archive_.getFileCount(); ++i)
         extractEntry(installDir, i);
-    if (!runFile.empty())
-        ::ShellExecuteA(nullptr, nullptr, (installDir + runFile).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (!refusedNames_.empty())
+        showWarning(refusedNamesWarning(refusedNames_));
+    startRunFile(installDir);
     return 0;
+}
+
+void Installer::startRunFile(const CString& installDir) const
+{
+    if (runFile_.empty())
+        return;
+    if (!runFileInstalled_) {
+        showWarning("The file to run was not started, as this program did not install it: " + runFile_);
+        return;
+    }
+    ::ShellExecuteA(nullptr, nullptr, (installDir + runFile_).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 bool Installer::confirm(const CString& installDir) const
@@ -144,15 +165,21 @@ bool Installer::confirm(const CString& installDir) const
 void Installer::extractEntry(const CString& installDir, long index)
 {
     const int entry = static_cast<int>(index);
+    const CZipFileHeader& header = *archive_.getFileHeader(index);
+    if (refusedForExtraction(archive_, entry, header.name)) {
+        refusedNames_.push_back(header.name);
+        return;
+    }
     try {
-        refuseEscapingName(index);
         archive_.openFile(entry);
         CString path = withBackslash(installDir);
-        createEntryFolders(path, archive_.getCurrentOpenFilePath());
+        const CString folder = archive_.getCurrentOpenFilePath();
+        createEntryFolders(path, folder);
         const CString name = archive_.getCurrentOpenFileFileName();
         if (!name.empty()) {
             extractOpenEntry(archive_, path + name, buffer_);
-            applyStoredTime(path + name, *archive_.getFileHeader(index));
+            applyStoredTime(path + name, header);
+            runFileInstalled_ = runFileInstalled_ || isRunFile(folder + name);
         }
         archive_.closeFile(entry);
     } catch (const CZipException& error) {
@@ -161,9 +188,8 @@ void Installer::extractEntry(const CString& installDir, long index)
     }
 }
 
-void Installer::refuseEscapingName(long index) const
+// Names the file the run file names, as the system compares file names.
+bool Installer::isRunFile(const CString& relative) const
 {
-    const CString& name = archive_.getFileHeader(index)->name;
-    if (leavesDestination(name))
-        throw CZipException("Not installed, the name leads outside the install directory: " + name);
+    return !runFile_.empty() && sameFileName(relative, runFileInInstallDir(runFile_));
 }

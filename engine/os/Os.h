@@ -17,7 +17,8 @@ enum class OpenMode {
     ReadOnlyAlways,    // archive fallback when writing is refused
     ReadExisting,      // a file being added or a stub being copied
     TempDeleteOnClose, // scratch file that disappears when closed
-    CreateForWriting,  // an extracted file: made afresh, nobody else may use it meanwhile
+    CreateForWriting,  // made afresh (an existing file is emptied), nobody else may use it meanwhile
+    CreateNew,         // an extracted file's first home: never an existing file, nobody else may use it meanwhile
 };
 
 enum class Origin { Begin = 0, Current = 1, End = 2 };
@@ -53,6 +54,8 @@ uint32_t allowedBytes(FileOperation operation, FileHandle file, uint32_t count);
 // directory entry, not at any open handle.
 int64_t fileSizeAtPath(const CString& path);
 bool removeFile(const CString& path);
+// Moves the file at from to the name to, in place of any file there.
+bool replaceFile(const CString& from, const CString& to);
 // Both paths name one and the same existing file.
 bool isSameFile(const CString& a, const CString& b);
 

@@ -1,6 +1,7 @@
 #include "Os.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,8 @@ FileHandle openFile(const CString& path, OpenMode mode)
         return handle(openTemporary(path));
     case OpenMode::CreateForWriting:
         return handle(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666));
+    case OpenMode::CreateNew:
+        return handle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666));
     }
     return kInvalidFile;
 }
@@ -157,6 +160,11 @@ int64_t fileSizeAtPath(const CString& path)
 bool removeFile(const CString& path)
 {
     return ::unlink(path.c_str()) == 0;
+}
+
+bool replaceFile(const CString& from, const CString& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool isSameFile(const CString& a, const CString& b)

@@ -170,6 +170,8 @@ FileHandle openFile(const CString& path, OpenMode mode)
         return createTemporary(path);
     case OpenMode::CreateForWriting:
         return createFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    case OpenMode::CreateNew:
+        return createFile(path, GENERIC_WRITE, 0, CREATE_NEW, 0);
     }
     return INVALID_HANDLE_VALUE;
 }
@@ -246,6 +248,12 @@ int64_t fileSizeAtPath(const CString& path)
 bool removeFile(const CString& path)
 {
     return ::DeleteFileW(systemPath(path).c_str()) != FALSE;
+}
+
+bool replaceFile(const CString& from, const CString& to)
+{
+    return ::MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 namespace {

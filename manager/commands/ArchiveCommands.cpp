@@ -123,8 +123,8 @@ void MainWindow::convertToExe()
         if (!replaceExistingFile(path))
             return;
         const CString runFile = runFileOf(archive_, panel.runChoice());
-        archivePath_ = path;
         archive_.convertToExe(path, panel.installDir(), runFile);
+        archivePath_ = path;
     } catch (const CZipException& error) {
         reportError(error);
     }

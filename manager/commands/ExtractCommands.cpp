@@ -17,7 +17,6 @@
 
 namespace {
 constexpr const char* kCaption = "Packrook";
-constexpr size_t kRefusedNamesShown = 20;
 // How the engine tells of an encrypted entry that the password does not open.
 constexpr const char* kWrongPassword = "Encryption problem ";
 
@@ -155,10 +154,11 @@ void MainWindow::openEntry(int index)
 }
 
 // An entry whose name would be written outside the folder, or to a device or
-// a stream, is left out; the user hears of it once the command is over.
+// a stream, or that the system cannot spell, is left out; the user hears of
+// it once the command is over.
 bool MainWindow::refusedName(int index, const CString& written)
 {
-    if (!leavesDestination(written))
+    if (!refusedForExtraction(archive_, index, written))
         return false;
     refusedNames_.push_back(archive_.getPath(index) + archive_.getFileName(index));
     return true;
@@ -184,12 +184,7 @@ void MainWindow::reportRefusedNames()
 {
     if (refusedNames_.empty())
         return;
-    CString text = "These entries were not extracted: their names would lead outside the folder, to a device "
-                   "or to a stream.\r\n";
-    for (size_t shown = 0; shown < refusedNames_.size() && shown < kRefusedNamesShown; ++shown)
-        text += "\r\n" + refusedNames_[shown];
-    if (refusedNames_.size() > kRefusedNamesShown)
-        text += "\r\n... and " + std::to_string(refusedNames_.size() - kRefusedNamesShown) + " more";
+    const CString text = refusedNamesWarning(refusedNames_);
     refusedNames_.clear();
     ::MessageBoxA(window_, text.c_str(), kCaption, MB_ICONWARNING | MB_OK);
 }

@@ -151,6 +151,7 @@ TEST_F(ExeConversion, RewritesReadBackWhateverTheOrderOfLengths)
         {"C:\\x", ""},
         {std::string(300, 'e'), std::string(exeslots::kLongestValue, 'f')},
         {"", "tools\\go.exe"},
+        {"C:\\Tools", "\\setup.bat"}, // the manager's spelling of a file at the top
         {std::string(181, 'g'), "a"},
     };
     for (const auto& [installDir, runFile] : rewrites) {
@@ -229,11 +230,14 @@ TEST(ExeParams, FillRunsThatAreNotTwoSlotsInFrontOfTheArchiveAreLeftAlone)
     }
 }
 
+// A file to run that would lie outside the install directory is refused
+// like an entry's name that would.
 TEST_F(ExeConversion, ValuesTheSlotCannotHoldAreRefusedBeforeAnythingIsWritten)
 {
     const std::string tooLong(exeslots::kLongestValue + 1, 'd');
     const std::pair<std::string, std::string> refused[] = {
-        {tooLong, ""}, {"", tooLong}, {"C:\\aaaaaa", ""}, {"", "baaaaaab.exe"}};
+        {tooLong, ""}, {"", tooLong}, {"C:\\aaaaaa", ""}, {"", "baaaaaab.exe"}, {"C:\\in", "..\\..\\x.exe"},
+        {"C:\\in", "C:\\x.exe"}, {"C:\\in", "\\\\x.exe"}, {"C:\\in", "bin\\..\\..\\x.exe"}};
     for (const auto& [installDir, runFile] : refused) {
         CZipFile archive(&callback);
         ASSERT_TRUE(archive.openZipFile(source));
@@ -253,6 +257,7 @@ TEST_F(ExeConversion, ValuesTheSlotCannotHoldAreRefusedBeforeAnythingIsWritten)
     ASSERT_TRUE(program.openZipFile(exe));
     EXPECT_THROW(program.setExeParams(tooLong, "run.exe"), CZipException);
     EXPECT_THROW(program.setExeParams("C:\\Tools", "aaaaaaa"), CZipException);
+    EXPECT_THROW(program.setExeParams("C:\\Tools", "..\\run.exe"), CZipException);
     program.close();
     EXPECT_EQ(readBytes(exe), before);
 }

@@ -8,19 +8,34 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 using namespace testing_support;
+
+namespace {
+// A name as the system spells it, given in UTF-8.
+std::string systemSpelling(const std::string& utf8)
+{
+    CString name;
+    os::nameFromUtf8(utf8, name);
+    return name;
+}
+} // namespace
 
 TEST(UnsafeNames, LeavingTheFolderADeviceOrAStreamAreRefused)
 {
     const std::string refused[] = {
         "", "../x", "..\\..\\x", "a/../../x", "a/..", "/abs", "\\abs", "\\\\server\\share\\x", "C:\\x", "C:x",
         "name:stream", "dir/file.txt:hidden", ".../x", ".. /x", ". ./x", "CON", "con.txt", "dir/Nul .log",
-        "LPT1", "com9.c", "AUX", "a/prn", "conin$", std::string("..\0safe", 7)};
+        "LPT1", "com9.c", "AUX", "a/prn", "conin$", std::string("..\0safe", 7), systemSpelling("COM\xC2\xB9"),
+        systemSpelling("dir/lpt\xC2\xB2.txt"), systemSpelling("Com\xC2\xB3 .log")};
     for (const std::string& name : refused)
         EXPECT_TRUE(leavesDestination(name)) << name;
     const std::string allowed[] = {"file.txt", "dir/sub/file.txt", "dir\\file.txt", "./x", "..x", "x..",
                                    "a..b/c", "console.txt", "com10", "COM0", "lpt", "dir/",
-                                   std::string("safe\0/../x", 10)};
+                                   std::string("safe\0/../x", 10), systemSpelling("COM\xC2\xB4"),
+                                   systemSpelling("LPT\xC2\xB9\xC2\xB9")};
     for (const std::string& name : allowed)
         EXPECT_FALSE(leavesDestination(name)) << name;
 }
@@ -77,9 +92,11 @@ TEST(StoredTime, AValidDateIsGivenToTheFileAndAnInvalidOneLeavesItsTime)
     EXPECT_TRUE(applyStoredTime(path, header)) << "a leap day";
 }
 
-TEST(ExtractedFiles, OnlyAFinishedFileStays)
+// A name already taken (a leftover of an interrupted extraction) is passed over.
+TEST(ExtractedFiles, OnlyAFinishedFileTakesItsNameAndAnUnfinishedOneReplacesNothing)
 {
     const std::string folder = scratchFolder();
+    writeBytes(folder + "~packrook1.tmp", "another file");
     {
         ExtractedFile finished(folder + "finished.txt");
         finished.write("all of it", 9);
@@ -92,5 +109,15 @@ TEST(ExtractedFiles, OnlyAFinishedFileStays)
         ExtractedFile cut(folder + "cut.txt");
         cut.write("the begin", 9);
     }
-    EXPECT_EQ(os::fileAttributes(folder + "cut.txt"), os::kNoAttributes);
+    EXPECT_EQ(readBytes(folder + "cut.txt"), "an older copy");
+    {
+        ExtractedFile none(folder + "none.txt");
+        none.write("the begin", 9);
+    }
+    std::vector<std::string> names;
+    for (const auto& file : std::filesystem::directory_iterator(folder))
+        names.push_back(file.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"cut.txt", "finished.txt", "~packrook1.tmp"}));
+    EXPECT_EQ(readBytes(folder + "~packrook1.tmp"), "another file");
 }

@@ -1,6 +1,7 @@
 // What other tools write: names in UTF-8, and archives behind data of
 // another program.
 #include "TestSupport.h"
+#include "ZipPaths.h"
 
 #include "ZipBytes.h"
 
@@ -126,6 +127,7 @@ TEST(EntryNames, ANameTheCodePageCannotHoldIsListedButNeverExtracted)
     ASSERT_TRUE(archive.openZipFile(path));
     EXPECT_EQ(archive.getFileName(0), "?.txt");
     EXPECT_EQ(messageOf([&] { archive.openFile(0); }), "The system's code page cannot hold the name of ?.txt");
+    EXPECT_TRUE(refusedForExtraction(archive, 0, "x.txt")) << "passed over by every front end";
 }
 #endif
 

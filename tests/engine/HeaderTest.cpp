@@ -152,7 +152,7 @@ TEST(EntryRecord, NameConversion)
 TEST(EntryRecord, ExtraFieldWithZeroBytesSurvivesARewrite)
 {
     RawEntry entry{"a.txt", "abc"};
-    entry.centralExtra = std::string("\x01\x00\x04\x00\x00\x00\x07\x00", 8);
+    entry.centralExtra = std::string("\x0a\x00\x04\x00\x00\x00\x07\x00", 8);
     const std::string path = scratchFolder() + "extra.zip";
     writeBytes(path, buildZip({entry}));
     ScriptedCallBack callback;

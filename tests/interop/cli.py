@@ -19,14 +19,20 @@ def native(path):
     return PATH_PREFIX + path
 
 
-def run(*arguments, check=True):
-    command = ([EMULATOR] if EMULATOR else []) + [CLI] + [str(a) for a in arguments]
-    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600)
+def run(*arguments, check=True, program=CLI, cwd=None):
+    command = ([EMULATOR] if EMULATOR else []) + [program] + [str(a) for a in arguments]
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=600, cwd=cwd)
     result.out = result.stdout.decode("latin-1").replace("\r\n", "\n")
     result.err = result.stderr.decode("latin-1").replace("\r\n", "\n")
     if check and result.returncode != 0:
         raise AssertionError("%s exited %d: %s" % (arguments, result.returncode, result.err))
     return result
+
+
+def refused(result):
+    """The names listed in the one warning of an extraction that left entries out."""
+    lines = result.err[result.err.index("These entries were not extracted: "):].split("\n")
+    return [line for line in lines[2:] if line]
 
 
 def listing(archive):
@@ -67,8 +73,10 @@ class Peers:
 
     @staticmethod
     def seven_zip(archive, password=None, only=()):
+        """7z exits 0 on what it only warns about, a headers error among them."""
         command = ["7z", "t", "-tzip", "-p" + (password or ""), archive] + list(only)
-        return subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT).returncode == 0
+        result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        return result.returncode == 0 and b"WARNING" not in result.stdout
 
     @staticmethod
     def python(archive, password=None, only=()):

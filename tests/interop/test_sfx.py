@@ -1,6 +1,7 @@
 """Self-extracting programs made by packrook-cli sfx are zip archives to every
 peer tool, and exe-params reads and rewrites their two parameters."""
 import os
+import shutil
 import subprocess
 import unittest
 import zipfile
@@ -52,6 +53,19 @@ class SelfExtractingPrograms(cli.CliTestCase):
         missing = cli.run("sfx", cli.native(self.path("missing.zip")), cli.native(target), check=False)
         self.assertEqual(missing.returncode, 1)
         self.assertFalse(os.path.exists(target))
+
+    def test_the_stub_is_taken_from_beside_the_program_wherever_it_lies(self):
+        # A folder past the classic 260-character limit of a path, and a
+        # current folder without a stub.
+        folder = self.path(os.path.join(*["f" * 60] * 5))
+        os.makedirs(folder)
+        for name in (os.path.basename(cli.CLI), "Sledstub.dll"):
+            shutil.copy(os.path.join(os.path.dirname(cli.CLI), name), folder)
+        archive, _ = self.make_program()
+        program = self.path("moved.exe")
+        cli.run("sfx", cli.native(archive), cli.native(program),
+                program=os.path.join(folder, os.path.basename(cli.CLI)), cwd=self.path(""))
+        self.assertEqual(cli.listing(program), cli.listing(archive))
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 entries and offsets past 4 GiB. Large files are sparse, so they take no
 disk space."""
 import os
+import shutil
 import unittest
 import zipfile
 
@@ -86,6 +87,53 @@ class Past4GiB(cli.CliTestCase):
         with zipfile.ZipFile(archive) as zf:
             self.assertEqual(zf.comment, b"past 4 GiB")
             self.assertEqual([zf.read(name) for name in self.SMALL], [b"last", b"new"])
+
+
+class RewrittenRecords(cli.CliTestCase):
+    """A change writes each record with a ZIP64 block exactly when one of its
+    fields needs it: a block left from before (a field that fits now) is what
+    7z reports as a headers error."""
+
+    def assert_accepted(self, archive, only=()):
+        self.assertEqual(cli.Peers.rejecting(archive, only=only), [], archive)
+
+    def assert_each_change_accepted(self, archive, first):
+        """sfx, comment, add and delete, each on its own copy of the archive."""
+        new = cli.native(self.write("new.txt", b"new"))
+        program = self.path("program.exe")
+        for change, argument in (("sfx", cli.native(program)), ("comment", "changed"), ("add", new),
+                                 ("delete", first)):
+            copy = self.path(change + ".zip")
+            shutil.copyfile(archive, copy)
+            cli.run(change, cli.native(copy), argument)
+            self.assert_accepted(program if change == "sfx" else copy)
+
+    def test_zip_forced_zip64(self):
+        tree = self.make_tree()
+        archive = self.path("fz.zip")
+        self.sh("zip", "-q", "-r", "-fz", archive, ".", cwd=tree)
+        self.assert_each_change_accepted(archive, "readme.txt")
+
+    def test_python_forced_zip64(self):
+        archive = self.path("python.zip")
+        with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED) as zf:
+            for name in ("a.txt", "d/b.txt", "c.txt"):
+                with zf.open(name, "w", force_zip64=True) as entry:
+                    entry.write(name.encode() * 100)
+        self.assert_each_change_accepted(archive, "a.txt")
+
+    def test_ours_past_4gib_and_back(self):
+        """Our records past 4 GiB, moved below it by deleting the entry in front."""
+        archive = self.path("past.zip")
+        python_past_4gib(archive)
+        small = ["after.txt", "last.txt", "new.txt"]
+        cli.run("add", cli.native(archive), cli.native(self.write("new.txt", b"new")))
+        cli.run("comment", cli.native(archive), "past 4 GiB")
+        self.assert_accepted(archive, only=small)
+        cli.run("delete", cli.native(archive), "big.bin")
+        self.assert_accepted(archive)
+        cli.run("sfx", cli.native(archive), cli.native(archive + ".exe"))
+        self.assert_accepted(archive + ".exe")
 
 
 class FullSize(cli.CliTestCase):

@@ -16,7 +16,8 @@ using namespace stub_testing;
 
 namespace {
 const char kMarkerProgram[] = "stub_marker.exe";
-const char kHostileWarning[] = "Not installed, the name leads outside the install directory: ";
+const char kRefusedWarning[] = "Packrook: These entries were not extracted: ";
+const char kNotStarted[] = "Packrook: The file to run was not started, as this program did not install it: ";
 
 std::string allByteValues()
 {
@@ -25,6 +26,20 @@ std::string allByteValues()
         for (int value = 0; value < 256; ++value)
             bytes += static_cast<char>((value * 7 + round) & 0xFF);
     return bytes;
+}
+
+// The bytes with `with` written over them where `found` first begins.
+std::string overwritten(std::string bytes, const std::string& found, const std::string& with)
+{
+    const size_t at = bytes.find(found);
+    if (at != std::string::npos)
+        bytes.replace(at, with.size(), with);
+    return bytes;
+}
+
+void createDirectories(const std::string& path)
+{
+    ::SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
 }
 
 bool exists(const std::string& path)
@@ -225,10 +240,12 @@ TEST_F(StubInstall, NamesLeadingOutsideAreRefusedAndTheRestInstalls)
     makeProgram(buildZip(entries), installDir, "");
 
     const StubRun result = run();
-    std::vector<std::string> expected{"Packrook: " + confirmation(installDir)};
+    const std::vector<std::string> texts = textsOf(result);
+    ASSERT_EQ(texts.size(), 2u) << "one warning at the end: " << ::testing::PrintToString(texts);
+    EXPECT_EQ(texts[0], "Packrook: " + confirmation(installDir));
+    EXPECT_EQ(texts[1].rfind(kRefusedWarning, 0), 0u) << texts[1];
     for (const std::string& name : hostile)
-        expected.push_back(std::string("Packrook: ") + kHostileWarning + name);
-    EXPECT_EQ(textsOf(result), expected);
+        EXPECT_NE(texts[1].find("\r\n" + name), std::string::npos) << name;
     EXPECT_EQ(installed("first.txt"), "1");
     EXPECT_EQ(installed("docs\\last.txt"), "2");
     for (const char* outside : {"install\\escaped.txt", "climbed.txt", "install\\climbed.txt"})
@@ -237,18 +254,57 @@ TEST_F(StubInstall, NamesLeadingOutsideAreRefusedAndTheRestInstalls)
         EXPECT_FALSE(exists(outside)) << outside;
 }
 
-TEST_F(StubInstall, AnEntryWithBadDataLeavesNoFileAndTheRestInstalls)
+// The file an entry was to replace stays as it was; none is left where there was none.
+TEST_F(StubInstall, AnEntryWithBadDataLeavesTheFilesAsTheyWereAndTheRestInstalls)
 {
     RawEntry damaged("damaged.txt", "these bytes do not match the stored check value");
     damaged.crcOfData = false;
     damaged.crc = 0x12345678;
-    makeProgram(buildZip({damaged, {"good.txt", "good"}}), installDir, "");
+    RawEntry alsoDamaged = damaged;
+    alsoDamaged.name = "new.txt";
+    makeProgram(buildZip({damaged, alsoDamaged, {"good.txt", "good"}}), installDir, "");
+    createDirectories(installDir);
+    writeBytes(installDir + "\\damaged.txt", "installed before");
 
     const StubRun result = run();
     EXPECT_EQ(textsOf(result), (std::vector<std::string>{"Packrook: " + confirmation(installDir),
-                                                         "Packrook: Corrupt zip file found when exstacting damaged.txt"}));
-    EXPECT_FALSE(exists(installDir + "\\damaged.txt"));
+                                                         "Packrook: Corrupt zip file found when exstacting damaged.txt",
+                                                         "Packrook: Corrupt zip file found when exstacting new.txt"}));
+    EXPECT_EQ(installed("damaged.txt"), "installed before");
+    EXPECT_FALSE(exists(installDir + "\\new.txt"));
     EXPECT_EQ(installed("good.txt"), "good");
+}
+
+// An older file of the run file's name, whose entry failed now, and a file
+// outside the install directory named by a program made elsewhere, are
+// never started: the user is told instead.
+TEST_F(StubInstall, TheRunFileStartsOnlyWhenItsOwnEntryInstalled)
+{
+    const std::string marker = readBytes(os::programFolder() + kMarkerProgram);
+    RawEntry damaged("tools/marker.exe", marker);
+    damaged.crcOfData = false;
+    damaged.crc = 0x12345678;
+    makeProgram(buildZip({{"x.txt", "x"}, damaged}), installDir, "tools\\marker.exe");
+    createDirectories(installDir + "\\tools");
+    writeBytes(installDir + "\\tools\\marker.exe", marker);
+    EXPECT_EQ(textsOf(run()), (std::vector<std::string>{"Packrook: " + confirmation(installDir),
+                                                         "Packrook: Corrupt zip file found when exstacting marker.exe",
+                                                         kNotStarted + std::string("tools\\marker.exe")}));
+
+    makeProgram(buildZip({{"marker.exe", marker}}), installDir, "marker.exe");
+    writeBytes(exe, overwritten(readBytes(exe), std::string("marker.exe\0aaaaaa", 17),
+                                std::string("..\\marker.exe\0", 14)));
+    writeBytes(folder + "install\\marker.exe", marker);
+    EXPECT_EQ(textsOf(run()), (std::vector<std::string>{"Packrook: " + confirmation(installDir),
+                                                         kNotStarted + std::string("..\\marker.exe")}));
+    EXPECT_EQ(installed("marker.exe"), marker);
+    EXPECT_FALSE(exists(installDir + "\\tools\\marker-ran.txt"));
+    EXPECT_FALSE(exists(folder + "install\\marker-ran.txt"));
+
+    // The manager spells a file at the top with a leading backslash.
+    makeProgram(buildZip({{"marker.exe", marker}}), installDir, "\\marker.exe");
+    EXPECT_EQ(textsOf(run()), std::vector<std::string>{"Packrook: " + confirmation(installDir)});
+    EXPECT_TRUE(appears(installDir + "\\marker-ran.txt")) << "the run file was not started";
 }
 
 TEST_F(StubInstall, AnEmptyInstallDirectoryIsTheCurrentOne)

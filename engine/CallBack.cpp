@@ -1,0 +1,8 @@
+#include "CallBack.h"
+
+bool ICallBack::checkForUserCancel()
+{
+    return false;
+}
+
+ICallBack::~ICallBack() = default;
