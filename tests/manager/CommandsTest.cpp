@@ -69,6 +69,12 @@ protected:
 
 constexpr const char* kPeerOk = "No errors detected";
 
+void chooseEncryption(HWND password, int radio)
+{
+    setCheck(password, IDC_PASSWORD_AES, radio == IDC_PASSWORD_AES);
+    setCheck(password, IDC_PASSWORD_ZIPCRYPTO, radio == IDC_PASSWORD_ZIPCRYPTO);
+}
+
 TEST_F(Commands, OpenWithShowAddAddsTheChosenFiles)
 {
     const std::string archive = makeArchive("open.zip", {RawEntry("old.txt", "old")});
@@ -145,6 +151,7 @@ TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)
                          },
                          [](HWND password) {
                              setText(password, IDC_PASSWORD_EDIT, "s3cret");
+                             chooseEncryption(password, IDC_PASSWORD_ZIPCRYPTO);
                              press(password, IDOK);
                          }});
     EXPECT_EQ(methods, (Names{"Normal", "Fast", "Maximum", "None"}));
@@ -164,6 +171,40 @@ TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)
     EXPECT_NE(right.find(kPeerOk), std::string::npos) << right;
     const std::string wrong = peerTest(archive, "-P wrong");
     EXPECT_EQ(wrong.find(" OK"), std::string::npos) << wrong;
+}
+
+// A new password encrypts with AES-256 unless the user picks Zip 2.0; the
+// dialog opens on the choice made last.
+TEST_F(Commands, PasswordDialogOffersAesFirstAndRemembersTheChoice)
+{
+    const std::string archive = folder + "strong.zip";
+    const std::string file = makeFile("strong.txt", std::string(5000, 's'));
+    window.open(archive);
+    bool aesPreselected = false;
+    run(ID_ACTIONS_PASSWORD, {[&](HWND password) {
+            aesPreselected = isChecked(password, IDC_PASSWORD_AES) && !isChecked(password, IDC_PASSWORD_ZIPCRYPTO);
+            setText(password, IDC_PASSWORD_EDIT, "s3cret");
+            press(password, IDOK);
+        }});
+    EXPECT_TRUE(aesPreselected);
+    std::vector<CString> files{file};
+    window.main().archive().addNewFiles(files, 0, false, true);
+    EXPECT_EQ(window.main().archive().getEncryptionName(0), "AES-256");
+    window.main().archive().close();
+    const std::string tested = runOnHost("7z t -ps3cret '" + hostPath(archive) + "'");
+    EXPECT_NE(tested.find("Everything is Ok"), std::string::npos) << tested;
+
+    bool zipCryptoPreselected = false;
+    run(ID_ACTIONS_PASSWORD, {[](HWND password) {
+            chooseEncryption(password, IDC_PASSWORD_ZIPCRYPTO);
+            press(password, IDOK);
+        }});
+    run(ID_ACTIONS_PASSWORD, {[&](HWND password) {
+            zipCryptoPreselected = isChecked(password, IDC_PASSWORD_ZIPCRYPTO);
+            press(password, IDCANCEL);
+        }});
+    EXPECT_TRUE(zipCryptoPreselected);
+    EXPECT_EQ(window.main().getEncryption(), Encryption::ZipCrypto);
 }
 
 TEST_F(Commands, DeleteSelectedRemovesOnlyFromAWritableArchive)
