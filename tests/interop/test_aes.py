@@ -51,21 +51,27 @@ def make_ae1(archive, name, crc):
         f.write(blob)
 
 
-class ReadingAes(cli.CliTestCase):
+class AesTestCase(cli.CliTestCase):
     def sources(self):
+        """Compressible, incompressible and empty files in one folder."""
         self.write("src/words.txt", b"lorem ipsum dolor sit amet " * 4000)
         self.write("src/noise.bin", os.urandom(70000))
         self.write("src/empty.txt", b"")
         return self.path("src")
 
+    def assert_same_files(self, extracted):
+        comparison = filecmp.dircmp(self.path("src"), extracted)
+        self.assertEqual(comparison.left_only + comparison.right_only + comparison.diff_files, [])
+
+
+class ReadingAes(AesTestCase):
     def seven_zip(self, archive, strength, level):
         self.sh("7z", "a", "-tzip", "-mem=AES%d" % strength, level, "-p" + PASSWORD, archive, ".", cwd=self.sources())
 
     def extracted_matches(self, archive, password=PASSWORD):
         out = self.path("out-" + os.path.basename(archive))
         cli.run("extract", cli.native(archive), cli.native(out), "--password", password)
-        comparison = filecmp.dircmp(self.path("src"), out)
-        self.assertEqual(comparison.left_only + comparison.right_only + comparison.diff_files, [])
+        self.assert_same_files(out)
 
     def test_every_key_size_stored_and_deflated(self):
         for strength in (128, 192, 256):
@@ -124,7 +130,7 @@ class ReadingAes(cli.CliTestCase):
                 self.assertFalse(os.path.exists(os.path.join(out, "noise.bin")))
 
 
-class WritingAes(cli.CliTestCase):
+class WritingAes(AesTestCase):
     def add(self, archive, *arguments):
         cli.run("add", cli.native(archive), *arguments)
 
@@ -134,7 +140,7 @@ class WritingAes(cli.CliTestCase):
         return result.returncode == 0
 
     def test_seven_zip_reads_ours_stored_deflated_and_empty(self):
-        tree = self.make_tree()
+        tree = self.sources()
         for level in ("normal", "none"):
             with self.subTest(level=level):
                 archive = self.path("ours-%s.zip" % level)
@@ -146,8 +152,7 @@ class WritingAes(cli.CliTestCase):
                 self.assertFalse(self.seven_zip_accepts(archive, "wrong"))
                 out = self.path("7z-" + level)
                 self.sh("7z", "x", "-p" + PASSWORD, "-o" + out, archive)
-                comparison = filecmp.dircmp(tree, out)
-                self.assertEqual(comparison.left_only + comparison.right_only + comparison.diff_files, [])
+                self.assert_same_files(out)
                 with zipfile.ZipFile(archive) as zf:
                     infos = zf.infolist()
                 # AE-2: no CRC stored; every entry its own salt.

@@ -2,6 +2,7 @@
 // file dialogs and their panels; results checked on disk with the peers.
 #include "AddOptions.h"
 #include "DialogScript.h"
+#include "EntryRecord.h"
 #include "ManagerTestSupport.h"
 #include "Settings.h"
 #include "TestSupport.h"
@@ -189,7 +190,8 @@ TEST_F(Commands, PasswordDialogOffersAesFirstAndRemembersTheChoice)
     EXPECT_TRUE(aesPreselected);
     std::vector<CString> files{file};
     window.main().archive().addNewFiles(files, 0, false, true);
-    EXPECT_EQ(window.main().archive().getEncryptionName(0), "AES-256");
+    window.open(archive);
+    EXPECT_EQ(window.column(kColumnAttributes), (Names{"A AES-256"}));
     window.main().archive().close();
     const std::string tested = runOnHost("7z t -ps3cret '" + hostPath(archive) + "'");
     EXPECT_NE(tested.find("Everything is Ok"), std::string::npos) << tested;
