@@ -99,18 +99,34 @@ shoot_dialog open-dialog '^Open$' 'ctrl+o'
 
 # The chooser of Extract; the root is selected and C: is two lines below
 # it. Extracting the sample into C:\\ twice brings the overwrite question,
-# which carries the program's name as its title, as the chooser does.
+# which carries the program's name as its title, as the chooser does: the
+# question is the window of that name that comes once the chooser has gone.
 shoot_dialog folder-chooser '^Packrook$' 'ctrl+e'
+# Prints the chooser's id.
 extract_to_c() {
   xdotool key ctrl+e
-  wait_for_window '^Packrook$' >/dev/null
+  local chooser
+  chooser=$(wait_for_window '^Packrook$')
   sleep 1
   xdotool key Down Down Return
+  echo "$chooser"
 }
-extract_to_c
+wait_for_question() {
+  local chooser=$1 ids
+  for _ in $(seq 1 600); do
+    ids=$(xdotool search --onlyvisible --name '^Packrook$' 2>/dev/null || true)
+    if [[ -n "$ids" ]] && ! grep -qx "$chooser" <<<"$ids"; then
+      head -1 <<<"$ids"
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "screenshot-manager.sh: no overwrite question appeared" >&2
+  return 1
+}
+extract_to_c >/dev/null
 sleep 3
-extract_to_c
-question=$(wait_for_window '^Packrook$')
+question=$(wait_for_question "$(extract_to_c)")
 sleep 1.5
 import -window "$question" -frame "$out/overwrite-question.png"
 # Escape answers No, one file after the other.

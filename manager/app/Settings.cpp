@@ -1,6 +1,7 @@
 #include "Settings.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 
@@ -41,6 +42,14 @@ void mapSettingsSection(const CString& section)
     }
     if (!createUserKey())
         std::fputs("Error in creating App Name key\n", stdout);
+}
+
+// The user's key holds a sub-key per section, and a plain key deletion
+// refuses a key with sub-keys on the NT family: the whole tree goes.
+void removeSettings()
+{
+    ::SHDeleteKeyA(HKEY_CURRENT_USER, kUserKey);
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMappingKey);
 }
 
 CString readSettingString(const CString& section, const CString& key, const CString& fallback)

@@ -17,6 +17,9 @@ constexpr const char* kRecentPlaceholder = "??\\\\??dummy";
 constexpr int kRecentCount = 4;
 
 void mapSettingsSection(const CString& section);
+// Uninstalling: the user's settings go, and the mapping that sent them to
+// the registry; the next start maps the file again.
+void removeSettings();
 CString readSettingString(const CString& section, const CString& key, const CString& fallback);
 int readSettingInt(const CString& section, const CString& key, int fallback);
 void writeSettingString(const CString& section, const CString& key, const CString& text);

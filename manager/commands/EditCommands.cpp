@@ -101,17 +101,24 @@ void MainWindow::addFiles()
     }
 }
 
+// Removing moves every entry behind the first one removed, which takes a
+// while in a big archive: the window keeps answering meanwhile. A removal
+// cannot stop halfway, so it offers no Cancel.
 void MainWindow::deleteSelected()
 {
     std::vector<int32_t> indices;
     if (!writableArchiveOpen() || !collectSelection(indices))
         return;
+    openProgress();
+    progress_->disableCancel();
+    setStatusText("Deleting " + std::to_string(indices.size()) + " entries");
     try {
-        archive_.removeSomeFiles(indices);
+        progress_->runBeside([&] { archive_.removeSomeFiles(indices); });
     } catch (const CZipException& error) {
         reportError(error);
     }
     refreshView();
+    finishOperation();
 }
 
 void MainWindow::editComment()

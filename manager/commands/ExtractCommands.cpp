@@ -18,6 +18,8 @@
 namespace {
 constexpr const char* kCaption = "Packrook";
 constexpr size_t kRefusedNamesShown = 20;
+// How the engine tells of an encrypted entry that the password does not open.
+constexpr const char* kWrongPassword = "Encryption problem ";
 
 CString withBackslash(CString path)
 {
@@ -54,13 +56,13 @@ CString workFolder()
     return folder;
 }
 
-// Keeps an entry open in the engine for as long as it is read.
-class OpenEntry {
+// Closes an entry that has been opened once it has been read.
+class EntryCloser {
 public:
-    OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(index) { archive_.openFile(index_); }
-    ~OpenEntry() { archive_.closeFile(index_); }
-    OpenEntry(const OpenEntry&) = delete;
-    OpenEntry& operator=(const OpenEntry&) = delete;
+    EntryCloser(CZipFile& archive, int index) : archive_(archive), index_(index) {}
+    ~EntryCloser() { archive_.closeFile(index_); }
+    EntryCloser(const EntryCloser&) = delete;
+    EntryCloser& operator=(const EntryCloser&) = delete;
 
 private:
     CZipFile& archive_;
@@ -120,7 +122,8 @@ CString MainWindow::extractEntry(const CString& folder, int index, OverwriteMode
                                      : archive_.getFileName(index);
     if (refusedName(index, written))
         return CString();
-    const OpenEntry entry(archive_, index);
+    openEntry(index);
+    const EntryCloser closer(archive_, index);
     CString target = withBackslash(folder);
     if (withPath)
         target = createFolders(target, withBackslash(windowsSeparators(archive_.getCurrentOpenFilePath())), true);
@@ -131,6 +134,24 @@ CString MainWindow::extractEntry(const CString& folder, int index, OverwriteMode
     if (!archive_.isTarMode() && !archive_.isGzipMode())
         applyStoredTime(target, *archive_.getFileHeader(index));
     return target;
+}
+
+// An encrypted entry that fails the password check asks for the password
+// again: the one remembered may have been mistyped, and would fail every
+// later entry as well. Cancel gives up with the failure as it was.
+void MainWindow::openEntry(int index)
+{
+    for (;;) {
+        try {
+            archive_.openFile(index);
+            return;
+        } catch (const CZipException& error) {
+            CString entered;
+            if (error.getMessage().rfind(kWrongPassword, 0) != 0 || !askForPassword(entered))
+                throw;
+            archive_.setPassword(password_);
+        }
+    }
 }
 
 // An entry whose name would be written outside the folder, or to a device or

@@ -5,10 +5,10 @@
 #include "resource.h"
 
 #include <commdlg.h>
+#include <shlwapi.h>
 
 namespace {
 constexpr const char* kMethods[] = {"Normal", "Fast", "Maximum", "None"};
-constexpr int kLongestPattern = MAX_PATH - 1;
 } // namespace
 
 int AddOptionsPanel::dialogTemplate() const
@@ -64,12 +64,22 @@ void AddOptionsPanel::storeChoices() const
 // so the panel closes it itself; the add command sees the wildcard mode.
 void AddOptionsPanel::addWithWildcards()
 {
-    char pattern[kLongestPattern + 1] = {};
-    ::SendMessageA(fileDialog(), CDM_GETFILEPATH, sizeof pattern, reinterpret_cast<LPARAM>(pattern));
     AddOptions& options = addOptions();
-    options.wildcardPattern = pattern;
+    options.wildcardPattern = typedPattern();
     options.wildcardMode = true;
     takeOptions();
     ::PostMessageA(fileDialog(), WM_COMMAND, IDCANCEL, 0);
     storeChoices();
+}
+
+// What is typed in the name field, taken in the dialog's folder unless it
+// is a full path of its own.
+CString AddOptionsPanel::typedPattern() const
+{
+    char folder[MAX_PATH] = {};
+    char typed[MAX_PATH] = {};
+    char pattern[MAX_PATH] = {};
+    ::SendMessageA(fileDialog(), CDM_GETFOLDERPATH, sizeof folder, reinterpret_cast<LPARAM>(folder));
+    ::SendMessageA(fileDialog(), CDM_GETSPEC, sizeof typed, reinterpret_cast<LPARAM>(typed));
+    return ::PathCombineA(pattern, folder, typed) ? CString(pattern) : CString();
 }

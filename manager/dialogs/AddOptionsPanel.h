@@ -18,4 +18,5 @@ private:
     void takeOptions();
     void storeChoices() const;
     void addWithWildcards();
+    CString typedPattern() const;
 };

@@ -38,7 +38,8 @@ void CommentDialog::onInit()
     ::PostMessageA(edit, EM_SETSEL, 0, 0);
     if (!readOnly_)
         return;
-    ::EnableWindow(edit, FALSE);
+    // Read-only rather than disabled: a disabled edit cannot be scrolled.
+    ::SendMessageA(edit, EM_SETREADONLY, TRUE, 0);
     ::ShowWindow(::GetDlgItem(handle(), IDCANCEL), SW_HIDE);
 }
 

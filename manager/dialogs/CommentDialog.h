@@ -1,7 +1,7 @@
 #pragma once
 // "Zip File Comment": the archive comment in a multi-line edit. OK hands
 // back the non-empty lines, each ending in a line break; for a read-only
-// archive the edit is disabled and only OK is offered.
+// archive the edit only shows the comment and only OK is offered.
 #include "Dialog.h"
 
 class CommentDialog : public OkCancelDialog {

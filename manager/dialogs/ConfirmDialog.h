@@ -24,6 +24,9 @@ protected:
 private:
     void onInit();
     void onAnswer(int answer);
+    void fitText();
+    int textHeight(HWND text, int width) const;
+    void moveDown(HWND control, int distance) const;
 
     CString suppressionName_;
     CString text_;

@@ -22,7 +22,9 @@ bool FilePanel::show(HWND owner, const FileRequest& request)
     dialog.lCustData = reinterpret_cast<LPARAM>(this);
     dialog.lpfnHook = hookProc;
     dialog.lpTemplateName = MAKEINTRESOURCEA(dialogTemplate());
+    request_ = &dialog;
     const bool confirmed = ::GetOpenFileNameA(&dialog) != FALSE;
+    request_ = nullptr;
     failure_ = confirmed ? 0 : ::CommDlgExtendedError();
     return confirmed;
 }
@@ -53,13 +55,56 @@ INT_PTR FilePanel::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         onInit();
         return FALSE;
     case WM_NOTIFY:
-        if (reinterpret_cast<const NMHDR*>(lParam)->code == CDN_FILEOK)
-            onFileOk();
-        return FALSE;
+        return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
         onCommand(LOWORD(wParam));
         return FALSE;
     default:
         return FALSE;
     }
+}
+
+// A selection of many files needs more room than any buffer given in
+// advance: the buffer grows as the selection does, before the dialog copies
+// the names into it. Names typed rather than selected are checked when the
+// user confirms; if they did not fit, the dialog copied them cut short, so
+// the buffer grows and the confirmation is made again.
+INT_PTR FilePanel::onNotify(const NMHDR& notice)
+{
+    if (notice.code == CDN_SELCHANGE) {
+        makeRoomForSelection();
+    } else if (notice.code == CDN_FILEOK) {
+        if (makeRoomForSelection()) {
+            ::PostMessageA(fileDialog(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            ::SetWindowLongPtrA(handle(), DWLP_MSGRESULT, 1);
+            return TRUE;
+        }
+        onFileOk();
+    }
+    return FALSE;
+}
+
+// The dialog writes the folder and then each name, every one ending in a
+// zero byte; the names typed or shown in its name field take more room
+// than that (quotes and blanks). True when the buffer had to grow.
+bool FilePanel::makeRoomForSelection()
+{
+    if (!request_ || !(request_->Flags & OFN_ALLOWMULTISELECT))
+        return false;
+    // In a code page of two-byte characters a character may take two bytes.
+    const size_t needed = 2 * (fileDialogTextLength(CDM_GETFOLDERPATH) + fileDialogTextLength(CDM_GETSPEC)) + 2;
+    if (needed <= buffer_.size())
+        return false;
+    // A selection grows a name at a time; so does the buffer, but in steps.
+    buffer_.resize(std::max(needed, 2 * buffer_.size()));
+    request_->lpstrFile = buffer_.data();
+    request_->nMaxFile = static_cast<DWORD>(buffer_.size());
+    return true;
+}
+
+// With no buffer the dialog answers how long the text is, its end included.
+size_t FilePanel::fileDialogTextLength(UINT message) const
+{
+    const LRESULT length = ::SendMessageA(fileDialog(), message, 0, 0);
+    return length > 0 ? static_cast<size_t>(length) : 0;
 }

@@ -4,6 +4,8 @@
 // hook sees the dialog's notifications.
 #include "Dialog.h"
 
+#include <commdlg.h>
+
 #include <vector>
 
 struct FileRequest {
@@ -37,7 +39,12 @@ protected:
 
 private:
     static UINT_PTR CALLBACK hookProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR onNotify(const NMHDR& notice);
+    bool makeRoomForSelection();
+    size_t fileDialogTextLength(UINT message) const;
 
     std::vector<char> buffer_;
+    // The request the system's dialog works from while it is shown.
+    OPENFILENAMEA* request_ = nullptr;
     DWORD failure_ = 0;
 };

@@ -1,11 +1,11 @@
 #include "Installation.h"
 
 #include "../../shellext/QuaylinkGuids.h"
+#include "Settings.h"
 #include "os/Os.h"
 
 #include <windows.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 
 #include <initializer_list>
 #include <utility>
@@ -15,7 +15,6 @@ constexpr const char* kCaption = "Packrook";
 constexpr const char* kExtension = "Quaylink.dll";
 constexpr const char* kServerKey = "CLSID\\" QUAYLINK_REGISTRY_FORM(QUAYLINK_CLSID) "\\InprocServer32";
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Packrook";
-constexpr const char* kSettingsKey = "Packrook";
 constexpr DWORD kRegistrationWaitMs = 10000;
 
 using NamedValue = std::pair<const char*, CString>; // a null name is the key's default value
@@ -114,13 +113,18 @@ void registerShellExtension()
         runRegsvr32("/s ", folder);
 }
 
+// A command line names the program in quotes: unquoted, a path with blanks
+// ("C:\\Program Files\\...") would first be tried as a shorter program
+// ("C:\\Program.exe") that anyone could place there.
 void writeShellAssociation()
 {
     const CString manager = InstallSystem().managerPath();
-    writeStrings(HKEY_LOCAL_MACHINE, kUninstallKey, {{"UninstallString", manager + " -U"}, {"DisplayName", "Packrook"}});
+    const CString program = "\"" + manager + "\"";
+    writeStrings(HKEY_LOCAL_MACHINE, kUninstallKey,
+                 {{"UninstallString", program + " -U"}, {"DisplayName", "Packrook"}});
     writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", {{nullptr, manager}});
     writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command",
-                 {{nullptr, manager + " \"%1\""}});
+                 {{nullptr, program + " \"%1\""}});
     bindZipFilesTo("Quaylink.ContextHandler");
 }
 
@@ -144,10 +148,8 @@ int uninstallProduct()
     return 0;
 }
 
-// The settings store keeps every section in a sub-key, and a plain key
-// deletion refuses a key with sub-keys on the NT family: the whole tree goes.
 void clearUserRegistration()
 {
-    ::SHDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    settings::removeSettings();
     bindZipFilesTo(" ");
 }

@@ -180,17 +180,29 @@ std::vector<uint32_t> EntryList::rowsInState(UINT state) const
 }
 
 // The control keeps states by row; after sorting they go to the rows that
-// now show the same records.
+// now show the same records. Changing every row at once is cheap, one row at
+// a time is not (each one is reported and repainted), so the rows of the
+// rarer state are set one by one, with the list's painting held back.
 void EntryList::restoreStates(const std::vector<uint32_t>& selected, const std::vector<uint32_t>& focused)
 {
     std::vector<int> rowOf(records_.size());
     for (size_t row = 0; row < rows_.size(); ++row)
         rowOf[rows_[row]] = static_cast<int>(row);
-    ListView_SetItemState(window_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    std::vector<bool> rowSelected(rows_.size(), false);
     for (uint32_t record : selected)
-        ListView_SetItemState(window_, rowOf[record], LVIS_SELECTED, LVIS_SELECTED);
+        rowSelected[static_cast<size_t>(rowOf[record])] = true;
+    const bool mostSelected = selected.size() * 2 > rows_.size();
+    const UINT mostState = mostSelected ? LVIS_SELECTED : 0;
+    restoringStates_ = true;
+    ::SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
+    ListView_SetItemState(window_, -1, mostState, LVIS_SELECTED | LVIS_FOCUSED);
+    for (size_t row = 0; row < rows_.size(); ++row)
+        if (rowSelected[row] != mostSelected)
+            ListView_SetItemState(window_, static_cast<int>(row), mostState ^ LVIS_SELECTED, LVIS_SELECTED);
     for (uint32_t record : focused)
         ListView_SetItemState(window_, rowOf[record], LVIS_FOCUSED, LVIS_FOCUSED);
+    ::SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    restoringStates_ = false;
 }
 
 int EntryList::selectedCount() const

@@ -37,6 +37,9 @@ public:
     // Flips the direction (whatever column was clicked before) and sorts;
     // selected rows stay selected.
     void sortBy(int column);
+    // While sorting puts the selection back, the rows it reports changed
+    // are not the user's doing.
+    bool restoringStates() const { return restoringStates_; }
     int selectedCount() const;
     // The entry indices of the selected rows in row order; of every row,
     // and false, when none is selected.
@@ -71,4 +74,5 @@ private:
     int keyColumn_ = -1;
     int sortColumn_ = 0;
     int sortDirection_ = 1;
+    bool restoringStates_ = false;
 };

@@ -234,7 +234,9 @@ void MainWindow::onListNotify(NMHDR& header)
         break;
     case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED:
-        updateCommandStates();
+        // A sort updates the states once it is done.
+        if (!entryList_.restoringStates())
+            updateCommandStates();
         break;
     case LVN_GETDISPINFOA:
         entryList_.fillDisplayInfo(reinterpret_cast<NMLVDISPINFOA&>(header));

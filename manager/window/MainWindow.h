@@ -124,6 +124,7 @@ private:
     void createEmptyFolders(const CString& folder);
     // The path written, or empty when the entry was skipped or refused.
     CString extractEntry(const CString& folder, int index, OverwriteMode& mode, bool withPath);
+    void openEntry(int index);
     bool refusedName(int index, const CString& written);
     bool mayOverwrite(const CString& target, OverwriteMode& mode);
     void reportRefusedNames();

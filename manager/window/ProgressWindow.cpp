@@ -2,6 +2,9 @@
 
 #include "resource.h"
 
+#include <exception>
+#include <thread>
+
 namespace {
 constexpr UINT_PTR kShowTimer = 1;
 constexpr UINT kShowDelay = 1000;
@@ -102,4 +105,41 @@ void ProgressWindow::pumpMessages()
             ::DispatchMessageA(&message);
         }
     }
+}
+
+void ProgressWindow::disableCancel()
+{
+    ::EnableWindow(::GetDlgItem(handle(), IDCANCEL), FALSE);
+}
+
+void ProgressWindow::runBeside(const std::function<void()>& work)
+{
+    HANDLE finished = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!finished) {
+        work();
+        return;
+    }
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        ::SetEvent(finished);
+    });
+    while (::MsgWaitForMultipleObjects(1, &finished, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        answerWhileWorking();
+    worker.join();
+    ::CloseHandle(finished);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void ProgressWindow::answerWhileWorking()
+{
+    pumpMessages();
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        ::DispatchMessageA(&message);
 }

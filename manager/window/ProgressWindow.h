@@ -5,10 +5,14 @@
 #include "Dialog.h"
 #include "ZipString.h"
 
-// Shared by the progress window and every prompt that hides it.
+#include <atomic>
+#include <functional>
+
+// Shared by the progress window and every prompt that hides it; read by
+// work that runs beside the window too.
 struct OperationFlags {
-    bool promptActive = false;
-    bool cancelled = false;
+    std::atomic<bool> promptActive{false};
+    std::atomic<bool> cancelled{false};
 };
 OperationFlags& operationFlags();
 
@@ -19,6 +23,14 @@ public:
 
     void hideForPrompt();
     void setProgressText(const CString& text);
+    // For work that cannot stop halfway.
+    void disableCancel();
+    // Runs work on a thread of its own while this thread keeps answering:
+    // this window's messages are handled (it shows after the usual second)
+    // and every window of the thread is repainted; input to the other
+    // windows waits, as during any operation. Returns once the work is done
+    // and throws what it threw. The work must not touch any window.
+    void runBeside(const std::function<void()>& work);
 
 protected:
     INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -30,4 +42,5 @@ private:
     void onCancel();
     void startTimer();
     void pumpMessages();
+    void answerWhileWorking();
 };

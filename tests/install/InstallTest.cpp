@@ -15,21 +15,27 @@ using namespace stub_testing;
 namespace {
 const std::string kFolder = "C:\\Program Files\\Packrook\\";
 const std::string kManager = kFolder + "Packrook.exe";
+// In a command line the program's path is quoted: it holds a blank.
+const std::string kQuotedManager = "\"" + kManager + "\"";
+const std::string kSettingsMapping = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\Packrook.ini";
 
 void expectInstalled()
 {
     std::vector<RegistryValue> values = registeredValues(kFolder + "Quaylink.dll");
     values.insert(values.end(), {
         {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", nullptr, kManager},
-        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command", nullptr, kManager + " \"%1\""},
-        {HKEY_LOCAL_MACHINE, kUninstallParent + "\\Packrook", "UninstallString", kManager + " -U"},
+        {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command", nullptr, kQuotedManager + " \"%1\""},
+        {HKEY_LOCAL_MACHINE, kUninstallParent + "\\Packrook", "UninstallString", kQuotedManager + " -U"},
         {HKEY_CLASSES_ROOT, ".zip", nullptr, "Quaylink.ContextHandler"},
     });
     expectValues(values);
     EXPECT_TRUE(typeLibraryRegistered());
     for (const std::string& shortcut : shortcutPaths())
         EXPECT_TRUE(std::filesystem::exists(shortcut)) << shortcut;
-    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Packrook"));
+    // Closing the window stored its placement, through the mapping into the user's key.
+    EXPECT_TRUE(keyExists(HKEY_LOCAL_MACHINE, kSettingsMapping));
+    std::string width;
+    EXPECT_TRUE(readString(HKEY_CURRENT_USER, "Packrook\\USERPREFS", "MainWndW", width));
 }
 
 // Source and empty target of each deletion waiting for the restart.
@@ -113,10 +119,15 @@ TEST(Installation, SetupInstallsStartsCompleteItAndUninstallRemovesIt)
     for (const std::string& shortcut : shortcutPaths())
         EXPECT_FALSE(std::filesystem::exists(shortcut)) << shortcut;
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Packrook"));
+    EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kSettingsMapping));
     expectValues({{HKEY_CLASSES_ROOT, ".zip", nullptr, " "}});
     std::string deletions;
     for (const char* name : {"Packrook.exe", "Quaylink.dll", "Sledstub.dll", "Readme.txt", "Add.htm", "Exe.htm",
                              "main.htm", ""})
         deletions += "\\??\\" + kFolder + name + std::string(2, '\0');
     EXPECT_EQ(pendingDeletions(), deletions);
+
+    // Installing again before the restart takes the product back, settings included.
+    ASSERT_NO_FATAL_FAILURE(installAndCloseTheManager());
+    expectInstalled();
 }

@@ -1,6 +1,7 @@
 // The File and Actions commands driven as a user would, through the real
 // file dialogs and their panels; results checked on disk with the peers.
 #include "AddOptions.h"
+#include "AddOptionsPanel.h"
 #include "DialogScript.h"
 #include "EntryRecord.h"
 #include "ManagerTestSupport.h"
@@ -10,6 +11,8 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace manager_testing;
 using testing_support::RawEntry;
@@ -134,6 +137,52 @@ TEST_F(Commands, WildcardsWithSubfoldersAddSubfolderFilesFirst)
     EXPECT_EQ(closedNames(folder + "wild.zip"), (Names{"deep.txt", "inner.txt", "top.txt"}));
     EXPECT_EQ(settings::readSettingString(settings::kPrefs, "LastFileAdded", ""), folder + "src\\*.txt");
     EXPECT_EQ(settings::readSettingInt(settings::kPrefs, "RecurseFolders", 0), 1);
+}
+
+TEST_F(Commands, WildcardsTypedWithTheirFullPathAddFromThatFolder)
+{
+    makeFile("src\\wanted.txt");
+    makeFile("src\\other.doc");
+    const std::string pattern = folder + "src\\*.txt";
+    window.open(folder + "full.zip");
+    addFrom(makeFile("elsewhere\\start.txt"));
+    run(ID_ACTIONS_ADD, {[&](HWND dialog) {
+            setText(dialog, 0x480, pattern);
+            setText(dialog, 0x47c, pattern);
+            press(dialog, IDC_ADD_WILDCARDS);
+        }});
+    EXPECT_EQ(closedNames(folder + "full.zip"), Names{"wanted.txt"});
+    EXPECT_EQ(settings::readSettingString(settings::kPrefs, "LastFileAdded", ""), pattern);
+}
+
+// Far more names than the buffer given in advance holds, typed into the
+// name field as the dialog writes a selection there. (Adding them all would
+// only time the engine.)
+TEST_F(Commands, TheAddDialogHandsBackEveryNameOfALargeSelection)
+{
+    constexpr int kCount = 5000;
+    const std::string source = folder + "many";
+    std::filesystem::create_directories(source);
+    runOnHost("cd '" + hostPath(source) + "' && seq 10000 " + std::to_string(10000 + kCount - 1) +
+              " | sed 's/.*/a file whose name is long enough to fill buffers &.txt/' | tr '\\n' '\\0' | xargs -0 touch");
+    std::string typed;
+    for (int i = 0; i < kCount; ++i)
+        typed += "\"a file whose name is long enough to fill buffers " + std::to_string(10000 + i) + ".txt\" ";
+    AddOptionsPanel panel(::GetModuleHandleA(nullptr));
+    FileRequest request;
+    request.initialFile = source + "\\start.txt";
+    request.flags = OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST;
+    request.bufferSize = 64 * 1024;
+    bool chosen = false;
+    {
+        DialogScript script(::GetCurrentThreadId(), {choosing(typed)});
+        chosen = panel.show(window.handle(), request);
+    }
+    ASSERT_TRUE(chosen);
+    const std::vector<CString> strings = panel.chosen();
+    ASSERT_EQ(strings.size(), static_cast<size_t>(kCount + 1));
+    EXPECT_EQ(strings.front(), source);
+    EXPECT_EQ(strings.back(), "a file whose name is long enough to fill buffers " + std::to_string(10000 + kCount - 1) + ".txt");
 }
 
 TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)

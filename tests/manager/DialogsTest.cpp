@@ -18,10 +18,11 @@ protected:
     void SetUp() override { resetSettings(); }
     void TearDown() override { resetSettings(); }
 
-    int ask(std::vector<DialogStep> steps, std::vector<std::string>* titles = nullptr)
+    int ask(std::vector<DialogStep> steps, std::vector<std::string>* titles = nullptr,
+            const std::string& text = "The file x already exists")
     {
         DialogScript script(::GetCurrentThreadId(), std::move(steps));
-        ConfirmDialog dialog(::GetModuleHandleA(nullptr), ConfirmDialog::kFileExists, "The file x already exists");
+        ConfirmDialog dialog(::GetModuleHandleA(nullptr), ConfirmDialog::kFileExists, text);
         const int answer = static_cast<int>(dialog.run(window.handle()));
         if (titles)
             *titles = script.titles();
@@ -84,6 +85,52 @@ TEST_F(Dialogs, NoPutAwayAnswersNoUntilTheQuestionsAreReset)
     EXPECT_EQ(ask({}), ConfirmDialog::kYesToAll);
 }
 
+RECT placeIn(HWND dialog, int id)
+{
+    RECT place;
+    ::GetWindowRect(control(dialog, id), &place);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// How tall the text is once the control has broken it into lines.
+int wrappedHeight(HWND text)
+{
+    RECT place;
+    ::GetClientRect(text, &place);
+    const std::string content = windowText(text);
+    HDC context = ::GetDC(text);
+    ::SelectObject(context, reinterpret_cast<HGDIOBJ>(::SendMessageA(text, WM_GETFONT, 0, 0)));
+    ::DrawTextA(context, content.c_str(), -1, &place, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+    ::ReleaseDC(text, context);
+    return place.bottom - place.top;
+}
+
+TEST_F(Dialogs, OverwriteQuestionAfterALongPathIsNotHiddenByTheTickBox)
+{
+    const std::string path = "C:\\" + std::string(60, 'a') + "\\" + std::string(60, 'b') + "\\" +
+                             std::string(60, 'c') + "\\name&more.txt";
+    const std::string text = "The file " + path + " already exists\r\n\r\nDo You want to overwrite it?";
+    int needed = 0;
+    RECT shown = {};
+    RECT tick = {};
+    RECT yes = {};
+    RECT client = {};
+    ask({[&](HWND dialog) {
+            needed = wrappedHeight(control(dialog, IDC_CONFIRM_TEXT));
+            shown = placeIn(dialog, IDC_CONFIRM_TEXT);
+            tick = placeIn(dialog, IDC_CONFIRM_DONT_ASK);
+            yes = placeIn(dialog, IDC_CONFIRM_YES);
+            ::GetClientRect(dialog, &client);
+            press(dialog, IDC_CONFIRM_NO);
+        }},
+        nullptr, text);
+    EXPECT_GE(shown.bottom - shown.top, needed);
+    EXPECT_LE(shown.bottom, tick.top);
+    EXPECT_LE(tick.bottom, yes.top);
+    EXPECT_LE(yes.bottom, client.bottom);
+}
+
 TEST_F(Dialogs, CommentKeepsLongLinesAndDropsEmptyOnes)
 {
     const std::string path = testing_support::scratchFolder() + "comment.zip";
@@ -103,21 +150,24 @@ TEST_F(Dialogs, CommentKeepsLongLinesAndDropsEmptyOnes)
     EXPECT_NE(runOnHost("unzip -z '" + hostPath(path) + "'").find(longLine), std::string::npos);
 }
 
-TEST_F(Dialogs, ReadOnlyCommentOffersOnlyOk)
+TEST_F(Dialogs, ReadOnlyCommentScrollsAndOffersOnlyOk)
 {
     const std::string path = testing_support::scratchFolder() + "locked.zip";
     testing_support::writeBytes(path, testing_support::buildZip({testing_support::RawEntry("a.txt", "a")}, "kept"));
     HANDLE reader = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     window.open(path);
-    bool editEnabled = true;
+    bool editEnabled = false;
+    LONG editStyle = 0;
     bool cancelShown = true;
     runCommand(window.handle(), ID_ACTIONS_COMMENT, {[&](HWND dialog) {
                    editEnabled = ::IsWindowEnabled(control(dialog, IDC_COMMENT_EDIT));
+                   editStyle = ::GetWindowLongA(control(dialog, IDC_COMMENT_EDIT), GWL_STYLE);
                    cancelShown = ::IsWindowVisible(control(dialog, IDCANCEL));
                    setText(dialog, IDC_COMMENT_EDIT, "changed");
                    press(dialog, IDOK);
                }});
-    EXPECT_FALSE(editEnabled);
+    EXPECT_TRUE(editEnabled) << "a long comment must scroll";
+    EXPECT_TRUE(editStyle & ES_READONLY);
     EXPECT_FALSE(cancelShown);
     window.main().archive().close();
     ::CloseHandle(reader);

@@ -8,6 +8,8 @@
 #include <shellapi.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace manager_testing;
 using testing_support::RawEntry;
 
@@ -204,6 +206,17 @@ TEST_F(EntryListView, SortingKeepsTheSelectionAndTypingFindsNames)
     EXPECT_EQ(window.column(kColumnName)[static_cast<size_t>(selected)], "crc.bin");
     EXPECT_EQ(ListView_GetNextItem(window.list(), -1, LVNI_FOCUSED), selected);
     EXPECT_EQ(ListView_GetSelectedCount(window.list()), 1u);
+
+    // Most rows selected: all but the one of crc.bin, wherever it goes.
+    ListView_SetItemState(window.list(), -1, LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(window.list(), selected, 0, LVIS_SELECTED);
+    window.clickColumn(kColumnName);
+    const Texts names = window.column(kColumnName);
+    const int crcRow = static_cast<int>(std::find(names.begin(), names.end(), "crc.bin") - names.begin());
+    EXPECT_NE(crcRow, selected) << "the rows moved";
+    EXPECT_EQ(ListView_GetSelectedCount(window.list()), 5u);
+    EXPECT_EQ(ListView_GetItemState(window.list(), crcRow, LVIS_SELECTED), 0u);
+    EXPECT_TRUE(window.toolbarEnabled(ID_ACTIONS_DELETE));
 
     LVFINDINFOA typed = {};
     typed.flags = LVFI_STRING | LVFI_PARTIAL | LVFI_WRAP;

@@ -274,6 +274,26 @@ TEST_F(Extraction, AnEntryWithBadDataIsReportedAndLeavesNoFile)
     EXPECT_NE(told.find("Corrupt zip file found when exstacting damaged.txt"), std::string::npos) << told;
 }
 
+TEST_F(Extraction, AWrongRememberedPasswordIsAskedForAgain)
+{
+    std::filesystem::copy_file(windowsPath(testing_support::testdata("infozip_encrypted.zip")), folder + "locked.zip");
+    window.open(folder + "locked.zip");
+    window.selectRow("readme.txt");
+    runCommand(window.handle(), ID_ACTIONS_PASSWORD, {[](HWND dialog) {
+                   setText(dialog, IDC_PASSWORD_EDIT, "wrong");
+                   press(dialog, IDOK);
+               }});
+    std::filesystem::create_directories(out);
+    std::string asked;
+    extractTo(out, {[&](HWND dialog) {
+        asked = windowText(dialog);
+        setText(dialog, IDC_PASSWORD_EDIT, "secret");
+        press(dialog, IDOK);
+    }});
+    EXPECT_EQ(asked, "Enter Password");
+    EXPECT_EQ(readBytes(out + "readme.txt"), "Packrook sample archive.\n");
+}
+
 TEST_F(Extraction, ASpannedSetIsReadDiskAfterDiskFromRowsInAnyOrder)
 {
     testing_support::SimulatedDrive drive(folder + "set", std::vector<uint32_t>(6, 3000));

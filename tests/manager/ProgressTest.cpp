@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 using namespace manager_testing;
 
@@ -88,5 +89,28 @@ TEST_F(Progress, CancelStopsAddingBeforeTheNextFile)
     EXPECT_GT(added, 0);
     EXPECT_LT(added, fileCount);
     EXPECT_EQ(window.column(0).size(), static_cast<size_t>(added));
+}
+
+// The work waits until a watcher has seen the progress window come up and
+// the main window answer; run on the window's own thread, it would wait in vain.
+TEST_F(Progress, WorkBesideTheWindowLeavesItAnswering)
+{
+    ProgressWindow progress(::GetModuleHandleA(nullptr), window.handle());
+    HANDLE seen = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool progressShown = false;
+    bool mainAnswered = false;
+    std::thread watcher([&] {
+        for (const DWORD start = ::GetTickCount(); !progressShown && ::GetTickCount() - start < 30000; ::Sleep(20))
+            progressShown = ::IsWindowVisible(progress.handle());
+        DWORD_PTR result = 0;
+        mainAnswered = ::SendMessageTimeoutA(window.handle(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result) != 0;
+        ::SetEvent(seen);
+    });
+    progress.runBeside([&] { ::WaitForSingleObject(seen, INFINITE); });
+    watcher.join();
+    ::CloseHandle(seen);
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(mainAnswered);
+    EXPECT_THROW(progress.runBeside([] { throw CZipException("failed beside"); }), CZipException);
 }
 } // namespace
