@@ -69,20 +69,21 @@ Cipher::Cipher(const std::vector<unsigned char>& keys, uint32_t keySize)
 
 bool Cipher::encrypt(char* data, size_t count)
 {
-    return applyKeyStream(data, count) && hmac_.update(data, count);
+    return !finished_ && applyKeyStream(data, count) && hmac_.update(data, count);
 }
 
 bool Cipher::decrypt(char* data, size_t count)
 {
-    return hmac_.update(data, count) && applyKeyStream(data, count);
+    return !finished_ && hmac_.update(data, count) && applyKeyStream(data, count);
 }
 
+// Asked again, it gives the same code.
 bool Cipher::code(unsigned char* out)
 {
-    unsigned char digest[os::HmacSha1::kDigestSize];
-    if (!hmac_.finish(digest))
+    if (!finished_ && !hmac_.finish(digest_))
         return false;
-    std::copy(digest, digest + kCodeSize, out);
+    finished_ = true;
+    std::copy(digest_, digest_ + kCodeSize, out);
     return true;
 }
 

@@ -55,7 +55,8 @@ public:
     const unsigned char* verifier() const { return verifier_; }
     bool encrypt(char* data, size_t count);
     bool decrypt(char* data, size_t count);
-    // kCodeSize bytes over everything encrypted or decrypted; once.
+    // kCodeSize bytes over everything encrypted or decrypted so far; the
+    // cipher takes no more bytes afterwards.
     bool code(unsigned char* out);
 
 private:
@@ -70,6 +71,8 @@ private:
     uint64_t counter_ = 0;
     std::vector<unsigned char> keyStream_;
     size_t keyStreamUsed_ = 0;
+    bool finished_ = false;
+    unsigned char digest_[os::HmacSha1::kDigestSize] = {};
 };
 
 } // namespace zipaes

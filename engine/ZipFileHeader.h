@@ -1,4 +1,5 @@
 #pragma once
+#include "ZipAes.h"
 #include "ZipString.h"
 
 #include <cstdint>
@@ -40,6 +41,15 @@ public:
     uint32_t getCRC() const { return crc32; }
     bool IsEncrypted() const { return (flags & kFlagEncrypted) != 0; }
     bool IsDataDescr() const { return (flags & kFlagDataDescriptor) != 0; }
+    // Encrypted with AES: method 99, the real one in the AES block.
+    bool isAes() const { return method == zipaes::kMethod; }
+    // False when an AES entry's block is missing or makes no sense.
+    bool aesSettings(zipaes::Settings& settings) const;
+    // How the data is compressed once decrypted: stored (0), deflated (8) or
+    // a method this system cannot undo.
+    uint16_t dataMethod() const;
+    // "AES-256", "ZipCrypto" and the like; empty for an entry in the clear.
+    CString getEncryptionName() const;
 
     CString getFileName() const;
     CString getPath() const;
