@@ -4,52 +4,37 @@
 // windows.h first: bcrypt.h uses its types.
 #include <bcrypt.h>
 
-
 namespace os {
 
 namespace {
-// The providers are opened once and kept for the life of the process, as
-// the system expects of a program that uses them again and again.
-class Provider {
-public:
-    Provider(LPCWSTR algorithm, ULONG flags, LPCWSTR chaining)
-    {
-        if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&handle_, algorithm, nullptr, flags))) {
-            handle_ = nullptr;
-            return;
-        }
-        if (chaining
-            && !BCRYPT_SUCCESS(::BCryptSetProperty(handle_, BCRYPT_CHAINING_MODE,
-                                                   reinterpret_cast<PUCHAR>(const_cast<LPWSTR>(chaining)),
-                                                   static_cast<ULONG>((::lstrlenW(chaining) + 1) * sizeof(WCHAR)),
-                                                   0))) {
-            ::BCryptCloseAlgorithmProvider(handle_, 0);
-            handle_ = nullptr;
-        }
+// The providers are opened once and kept open for the life of the process,
+// never closed: a close from the program's exit handlers would reach bcrypt
+// while the process is already being taken down.
+BCRYPT_ALG_HANDLE openProvider(LPCWSTR algorithm, ULONG flags, LPCWSTR chaining)
+{
+    BCRYPT_ALG_HANDLE handle = nullptr;
+    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&handle, algorithm, nullptr, flags)))
+        return nullptr;
+    if (chaining
+        && !BCRYPT_SUCCESS(::BCryptSetProperty(handle, BCRYPT_CHAINING_MODE,
+                                               reinterpret_cast<PUCHAR>(const_cast<LPWSTR>(chaining)),
+                                               static_cast<ULONG>((::lstrlenW(chaining) + 1) * sizeof(WCHAR)), 0))) {
+        ::BCryptCloseAlgorithmProvider(handle, 0);
+        return nullptr;
     }
-    ~Provider()
-    {
-        if (handle_)
-            ::BCryptCloseAlgorithmProvider(handle_, 0);
-    }
-    Provider(const Provider&) = delete;
-    Provider& operator=(const Provider&) = delete;
-    BCRYPT_ALG_HANDLE handle() const { return handle_; }
-
-private:
-    BCRYPT_ALG_HANDLE handle_ = nullptr;
-};
+    return handle;
+}
 
 BCRYPT_ALG_HANDLE hmacSha1()
 {
-    static const Provider provider(BCRYPT_SHA1_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG, nullptr);
-    return provider.handle();
+    static const BCRYPT_ALG_HANDLE provider = openProvider(BCRYPT_SHA1_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG, nullptr);
+    return provider;
 }
 
 BCRYPT_ALG_HANDLE aesEcb()
 {
-    static const Provider provider(BCRYPT_AES_ALGORITHM, 0, BCRYPT_CHAIN_MODE_ECB);
-    return provider.handle();
+    static const BCRYPT_ALG_HANDLE provider = openProvider(BCRYPT_AES_ALGORITHM, 0, BCRYPT_CHAIN_MODE_ECB);
+    return provider;
 }
 
 PUCHAR bytes(const void* data)
