@@ -18,6 +18,10 @@
 #define IDD_ADD_PANEL 115
 #define IDD_EXE_PANEL 116
 #define IDD_FOLDER_BROWSE 117
+// The toolbar strip drawn for 125, 150 and 200 percent
+#define IDB_TOOLBAR40 118
+#define IDB_TOOLBAR48 119
+#define IDB_TOOLBAR64 120
 
 // Child windows of the main window
 #define IDC_ENTRYLIST 102

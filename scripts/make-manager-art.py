@@ -4,9 +4,10 @@
     make-manager-art.py OUTPUT_FOLDER
 
 writes toolbar.bmp (six 32 x 32 images side by side: open, create, add,
-remove, extract, convert; 8 bits, light grey background, which the toolbar
-maps to the button face colour) and Packrook.ico (32 x 32 and 16 x 16, 32 bits
-with alpha). Only the standard library is used, so the output is the same on
+remove, extract, convert; 8 bits, light grey background, which the program
+makes transparent), the same strip drawn at 40, 48 and 64 pixels
+(toolbar40.bmp, toolbar48.bmp, toolbar64.bmp) and Packrook.ico (16 to 64
+pixels, 32 bits with alpha). Only the standard library is used, so the output is the same on
 every machine; the files are committed and rebuilt only when the art changes.
 """
 import struct
@@ -32,41 +33,60 @@ STONE_DARK = (80, 80, 96)
 
 
 class Canvas:
-    def __init__(self, width, height, fill=None):
-        self.width, self.height = width, height
-        self.pixels = [[fill for _ in range(width)] for _ in range(height)]
+    """Pixels drawn in the coordinates of a 32 x 32 picture; a scale other
+    than 1 draws the same picture larger or smaller with crisp edges, so
+    that every DPI has pictures of its own size rather than stretched ones."""
 
-    def dot(self, x, y, colour):
+    def __init__(self, width, height, fill=None, scale=1.0):
+        self.width, self.height = round(width * scale), round(height * scale)
+        self.scale = scale
+        self.pixels = [[fill for _ in range(self.width)] for _ in range(self.height)]
+
+    def put(self, x, y, colour):
         if 0 <= x < self.width and 0 <= y < self.height:
             self.pixels[y][x] = colour
 
+    def cells(self, first, last):
+        """The device pixels that cells first to last of the 32 grid cover."""
+        start = round(first * self.scale)
+        return range(start, max(start + 1, round((last + 1) * self.scale)))
+
+    def dot(self, x, y, colour):
+        self.rect(x, y, x, y, colour)
+
     def rect(self, x0, y0, x1, y1, colour):
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                self.dot(x, y, colour)
+        for y in self.cells(y0, y1):
+            for x in self.cells(x0, x1):
+                self.put(x, y, colour)
 
     def frame(self, x0, y0, x1, y1, colour):
-        for x in range(x0, x1 + 1):
-            self.dot(x, y0, colour)
-            self.dot(x, y1, colour)
-        for y in range(y0, y1 + 1):
-            self.dot(x0, y, colour)
-            self.dot(x1, y, colour)
+        for x in (x0, x1):
+            self.rect(x, y0, x, y1, colour)
+        for y in (y0, y1):
+            self.rect(x0, y, x1, y, colour)
 
     def box(self, x0, y0, x1, y1, fill, edge):
         self.rect(x0, y0, x1, y1, fill)
         self.frame(x0, y0, x1, y1, edge)
 
     def line(self, x0, y0, x1, y1, colour, width=1):
-        steps = max(abs(x1 - x0), abs(y1 - y0), 1)
+        """Drawn at the device resolution, so slopes stay smooth when scaled."""
+        s = self.scale
+        thick = max(1, round(width * s))
+        ax, ay, bx, by = (round(v * s) for v in (x0, y0, x1, y1))
+        steps = max(abs(bx - ax), abs(by - ay), 1)
         for i in range(steps + 1):
-            x = round(x0 + (x1 - x0) * i / steps)
-            y = round(y0 + (y1 - y0) * i / steps)
-            self.rect(x, y, x + width - 1, y + width - 1, colour)
+            x = round(ax + (bx - ax) * i / steps)
+            y = round(ay + (by - ay) * i / steps)
+            for dy in range(thick):
+                for dx in range(thick):
+                    self.put(x + dx, y + dy, colour)
 
     def polygon(self, points, colour):
+        s = self.scale
+        points = [((px + 0.5) * s - 0.5, (py + 0.5) * s - 0.5) for px, py in points]
         ys = [p[1] for p in points]
-        for y in range(min(ys), max(ys) + 1):
+        for y in range(round(min(ys)), round(max(ys)) + 1):
             crossings = []
             for (xa, ya), (xb, yb) in zip(points, points[1:] + points[:1]):
                 if (ya <= y < yb) or (yb <= y < ya):
@@ -74,13 +94,13 @@ class Canvas:
             crossings.sort()
             for left, right in zip(crossings[::2], crossings[1::2]):
                 for x in range(round(left), round(right) + 1):
-                    self.dot(x, y, colour)
+                    self.put(x, y, colour)
 
     def paste(self, other, left, top):
         for y in range(other.height):
             for x in range(other.width):
                 if other.pixels[y][x] is not None:
-                    self.dot(left + x, top + y, other.pixels[y][x])
+                    self.put(left + x, top + y, other.pixels[y][x])
 
 
 def package(c, x0=3, y0=12, x1=24, y1=29):
@@ -157,7 +177,7 @@ def draw_convert(c):
 
 def rook(size):
     """A rook standing on a parcel: the program's icon."""
-    c = Canvas(32, 32)
+    c = Canvas(32, 32, scale=size / 32)
     package(c, 2, 18, 29, 30)
     c.rect(9, 3, 22, 7, STONE)
     for x in (9, 14, 19):
@@ -168,14 +188,7 @@ def rook(size):
     c.line(11, 8, 11, 16, STONE_DARK)
     c.line(20, 8, 20, 16, STONE_DARK)
     c.rect(15, 10, 16, 13, BLACK)
-    if size == 32:
-        return c
-    small = Canvas(size, size)
-    step = 32 // size
-    for y in range(size):
-        for x in range(size):
-            small.pixels[y][x] = c.pixels[y * step + step // 2][x * step + step // 2]
-    return small
+    return c
 
 
 def bmp_bytes(canvas):
@@ -226,16 +239,29 @@ def ico_bytes(canvases):
     return bytes(out)
 
 
+# The toolbar's pictures for 100, 125, 150 and 200 percent; the program
+# scales the nearest larger set for any other DPI.
+TOOLBAR_SIZES = (32, 40, 48, 64)
+# Small and large icons for the same steps (16 and 32 at 100 percent).
+ICON_SIZES = (16, 20, 24, 32, 40, 48, 64)
+
+
+def toolbar_strip(size):
+    strip = Canvas(size * 6, size)
+    for index, draw in enumerate((draw_open, draw_create, draw_add, draw_remove, draw_extract, draw_convert)):
+        image = Canvas(32, 32, scale=size / 32)
+        draw(image)
+        strip.paste(image, size * index, 0)
+    return strip
+
+
 def main():
     folder = Path(sys.argv[1] if len(sys.argv) > 1 else "manager/art")
     folder.mkdir(parents=True, exist_ok=True)
-    strip = Canvas(32 * 6, 32)
-    for index, draw in enumerate((draw_open, draw_create, draw_add, draw_remove, draw_extract, draw_convert)):
-        image = Canvas(32, 32)
-        draw(image)
-        strip.paste(image, 32 * index, 0)
-    (folder / "toolbar.bmp").write_bytes(bmp_bytes(strip))
-    (folder / "Packrook.ico").write_bytes(ico_bytes([rook(32), rook(16)]))
+    for size in TOOLBAR_SIZES:
+        name = "toolbar.bmp" if size == 32 else f"toolbar{size}.bmp"
+        (folder / name).write_bytes(bmp_bytes(toolbar_strip(size)))
+    (folder / "Packrook.ico").write_bytes(ico_bytes([rook(size) for size in ICON_SIZES]))
 
 
 if __name__ == "__main__":

@@ -4,8 +4,9 @@
     make-shellext-art.py OUTPUT_FOLDER
 
 writes menu.bmp: 15 x 15 pixels, 4 bits (16 colours), a tied parcel like the
-manager's toolbar. The Explorer shows it as the items' unchecked check mark,
-so it stays within the menu check-mark size. Drawn with the manager's art
+manager's toolbar, and the same picture drawn for 125, 150 and 200 percent
+(menu19.bmp, menu23.bmp, menu30.bmp). The Explorer shows it as the items'
+unchecked check mark, so it stays within the menu check-mark size. Drawn with the manager's art
 helpers; the file is committed and rebuilt only when the art changes.
 """
 import importlib.util
@@ -21,8 +22,12 @@ SIZE = 15
 MENU_BACK = (255, 255, 255)
 
 
-def draw_parcel():
-    c = art.Canvas(SIZE, SIZE, MENU_BACK)
+# 15 pixels at 100, 125, 150 and 200 percent.
+SIZES = (15, 19, 23, 30)
+
+
+def draw_parcel(size):
+    c = art.Canvas(SIZE, SIZE, MENU_BACK, scale=size / SIZE)
     c.box(1, 5, 13, 13, art.BOX, art.BOX_DARK)
     c.rect(2, 6, 12, 6, (232, 196, 140))
     c.rect(7, 5, 7, 13, art.STRAP)
@@ -53,7 +58,9 @@ def bmp4_bytes(canvas):
 def main():
     folder = Path(sys.argv[1] if len(sys.argv) > 1 else "shellext/art")
     folder.mkdir(parents=True, exist_ok=True)
-    (folder / "menu.bmp").write_bytes(bmp4_bytes(draw_parcel()))
+    for size in SIZES:
+        name = "menu.bmp" if size == SIZE else f"menu{size}.bmp"
+        (folder / name).write_bytes(bmp4_bytes(draw_parcel(size)))
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Takes pictures of the manager under a private Xvfb display:
+# Takes pictures of the manager under a private Xvfb display, once at 96
+# DPI (100 percent) and once at 144 DPI (150 percent):
 #
 #   scripts/screenshot-manager.sh [OUTPUT_FOLDER]
 #
+# The pictures of each DPI go to OUTPUT_FOLDER/96dpi and OUTPUT_FOLDER/144dpi.
 # Builds Packrook.exe (win64), opens a sample archive (a few folders, 20
 # files) and saves main-window.png, file-menu.png and actions-menu.png; the
 # dialogs of the commands as a user opens them from the keyboard:
@@ -20,16 +22,30 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
+# A prefix of its own: the DPI set for the pictures must not reach the tests.
+export PACKROOK_WINEPREFIX="$root/build/win64/screenshot-wineprefix"
+stop_wine() { WINEPREFIX="$PACKROOK_WINEPREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true; }
+
 if [[ "${1:-}" != "--inside-xvfb" ]]; then
-  out=$(realpath -m "${1:-build/win64/screenshots}")
+  base=$(realpath -m "${1:-build/win64/screenshots}")
   cmake --preset win64 >/dev/null
   cmake --build --preset win64 -j2 --target Packrook
-  mkdir -p "$out"
-  # A server of an earlier run would still talk to its old display.
-  WINEPREFIX="$root/build/win64/wineprefix" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
-  exec scripts/with-xvfb.sh "$0" --inside-xvfb "$out"
+  for dpi in 96 144; do
+    mkdir -p "$base/${dpi}dpi"
+    # A server of an earlier run would still talk to its old display, and
+    # every program reads the DPI once, when it starts.
+    stop_wine
+    scripts/wine-run.sh reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+    stop_wine
+    scripts/with-xvfb.sh "$0" --inside-xvfb "$base/${dpi}dpi" "$dpi"
+  done
+  stop_wine
+  exit 0
 fi
 out=$2
+dpi=$3
+# Distances measured at 96 DPI, for the DPI of the pictures.
+at_dpi() { echo $(($1 * dpi / 96)); }
 work="$out/work"
 rm -rf "$work"
 mkdir -p "$work/big"
@@ -61,7 +77,7 @@ import -window "$main" -frame "$out/main-window.png"
 eval "$(xdotool getwindowgeometry --shell "$main")"
 shoot_menu() {
   local name=$1 offset=$2
-  xdotool mousemove $((X + offset)) $((Y + 10)) click 1
+  xdotool mousemove $((X + $(at_dpi "$offset"))) $((Y + $(at_dpi 10))) click 1
   sleep 1
   import -window root -crop "$((WIDTH + 20))x$((HEIGHT / 2))+$X+$Y" "$out/$name.png"
   xdotool key Escape
@@ -134,7 +150,7 @@ while xdotool search --onlyvisible --name '^Packrook$' >/dev/null 2>&1; do
   xdotool key Escape
   sleep 0.3
 done
-drive_c="$root/build/win64/wineprefix/drive_c"
+drive_c="$PACKROOK_WINEPREFIX/drive_c"
 python3 -c 'import sys, zipfile; print("\n".join(sorted({n.split("/")[0] for n in zipfile.ZipFile(sys.argv[1]).namelist()})))' \
   "$work/sample.zip" | while read -r name; do rm -rf "${drive_c:?}/$name"; done
 shoot_dialog add-dialog '^Open$' 'Insert'
@@ -174,5 +190,5 @@ wait "$adder" || true
 kill "$manager" 2>/dev/null || true
 wait "$manager" 2>/dev/null || true
 rm -rf "$work"
-echo "Pictures in $out:"
+echo "Pictures at $dpi DPI in $out:"
 ls -1 "$out"

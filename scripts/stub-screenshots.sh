@@ -6,29 +6,38 @@
 # Builds the win64 stub and packrook-cli if needed, makes an encrypted
 # self-extracting program, runs it under a private Xvfb display with its own
 # wine prefix (so no running test's wine server is disturbed), and captures
-# the confirmation box and the password dialog, answering each in turn.
+# the confirmation box and the password dialog, answering each in turn; once
+# at 96 DPI into OUT_DIR/96dpi and once at 144 DPI into OUT_DIR/144dpi.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build/win64"
 out=$(realpath -m "${1:-$build/screenshots}")
+export PACKROOK_WINEPREFIX="$build/screenshot-wineprefix"
+cleanup() {
+  WINEPREFIX="$PACKROOK_WINEPREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+}
 
 if [[ -z "${DISPLAY:-}" || -z "${PACKROOK_SCREENSHOT_INNER:-}" ]]; then
   cmake --preset win64 >/dev/null
   cmake --build --preset win64 -j2 --target packrook-cli Sledstub >/dev/null
   export PACKROOK_SCREENSHOT_INNER=1
-  exec "$root/scripts/with-xvfb.sh" "$0" "$out"
+  for dpi in 96 144; do
+    # Every program reads the DPI once, when it starts.
+    cleanup
+    "$root/scripts/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+    cleanup
+    "$root/scripts/with-xvfb.sh" "$0" "$out/${dpi}dpi"
+  done
+  exit 0
 fi
 
-export PACKROOK_WINEPREFIX="$build/screenshot-wineprefix"
+trap cleanup EXIT
+mkdir -p "$out"
 work="$out/work"
 rm -rf "$work"
 mkdir -p "$work/files/docs"
 cd "$work"
-cleanup() {
-  WINEPREFIX="$PACKROOK_WINEPREFIX" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
-}
-trap cleanup EXIT
 
 wine_run() {
   "$root/scripts/wine-run.sh" "$@"

@@ -47,6 +47,30 @@ void reportUnwrittenList(HWND owner)
                   L"Packrook", MB_ICONWARNING | MB_OK);
 }
 
+struct MenuPicture {
+    int size;
+    int resource;
+};
+constexpr MenuPicture kMenuPictures[] = {
+    {15, IDB_MENUITEM}, {19, IDB_MENUITEM19}, {23, IDB_MENUITEM23}, {30, IDB_MENUITEM30}};
+
+// The picture drawn for the Explorer's DPI, else the next larger one (the
+// largest beyond them) shrunk to it pixel by pixel, which stays crisp.
+HBITMAP menuBitmapForSystemDpi()
+{
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    const int size = ::MulDiv(kMenuPictures[0].size, dpi > 0 ? dpi : 96, 96);
+    const MenuPicture* picture = &kMenuPictures[0];
+    for (const MenuPicture& candidate : kMenuPictures) {
+        picture = &candidate;
+        if (candidate.size >= size)
+            break;
+    }
+    return static_cast<HBITMAP>(
+        ::LoadImageA(module::instance(), MAKEINTRESOURCEA(picture->resource), IMAGE_BITMAP, size, size, 0));
+}
 } // namespace
 
 HRESULT ContextHandler::create(IUnknown* outer, REFIID iid, void** object)
@@ -182,7 +206,7 @@ HBITMAP ContextHandler::menuBitmap()
     // time the menu opens would leak the Explorer's drawing objects, as the
     // menu does not own check-mark bitmaps.
     if (!bitmap_)
-        bitmap_ = ::LoadBitmapA(module::instance(), MAKEINTRESOURCEA(IDB_MENUITEM));
+        bitmap_ = menuBitmapForSystemDpi();
     return bitmap_;
 }
 

@@ -5,3 +5,7 @@
 #define IDR_APPID_SCRIPT 101
 #define IDR_HANDLER_SCRIPT 102
 #define IDB_MENUITEM 201
+// The menu picture drawn for 125, 150 and 200 percent
+#define IDB_MENUITEM19 202
+#define IDB_MENUITEM23 203
+#define IDB_MENUITEM30 204

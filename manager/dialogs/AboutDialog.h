@@ -4,7 +4,7 @@
 
 class AboutDialog : public OkCancelDialog {
 public:
-    using OkCancelDialog::OkCancelDialog;
+    explicit AboutDialog(HINSTANCE instance);
 
 protected:
     int dialogTemplate() const override;

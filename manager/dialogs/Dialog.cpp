@@ -1,5 +1,8 @@
 #include "Dialog.h"
 
+#include "resource.h"
+
+#include <utility>
 #include <vector>
 
 INT_PTR Dialog::run(HWND owner)
@@ -34,7 +37,21 @@ INT_PTR Dialog::route(HWND window, UINT message, WPARAM wParam, LPARAM lParam, D
         dialog->window_ = nullptr;
         return FALSE;
     }
+    // The system lays out the dialog for a new DPI; pictures are ours to redraw.
+    if (message == WM_INITDIALOG)
+        dialog->showProgramIcon(dpi::ofWindow(window));
+    if (message == WM_DPICHANGED)
+        dialog->showProgramIcon(LOWORD(wParam));
     return dialog->handleMessage(message, wParam, lParam);
+}
+
+void Dialog::showProgramIcon(UINT dpi)
+{
+    if (!programIconControl_)
+        return;
+    dpi::Icon icon = dpi::loadIcon(instance_, IDI_PACKROOK, SM_CXICON, dpi);
+    ::SendDlgItemMessageA(window_, programIconControl_, STM_SETICON, reinterpret_cast<WPARAM>(icon.get()), 0);
+    programIcon_ = std::move(icon);
 }
 
 bool Dialog::isChecked(int control) const

@@ -1,6 +1,7 @@
 #pragma once
 // Base of the manager's dialogs: the object binds itself to its window when
 // the dialog is initialised and handles every message from then on.
+#include "Dpi.h"
 #include "ZipString.h"
 
 #include <windows.h>
@@ -28,6 +29,9 @@ protected:
     void setChecked(int control, bool checked);
     // A control's text, cut to at most longest characters.
     CString controlText(int control, int longest) const;
+    // The icon control that shows the program's icon, which is drawn anew
+    // for the dialog's DPI whenever that changes.
+    void setProgramIconControl(int control) { programIconControl_ = control; }
 
     // Hands a message to the object bound to window; starting is the object
     // whose dialog is being initialised by this message, null otherwise.
@@ -35,9 +39,12 @@ protected:
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void showProgramIcon(UINT dpi);
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
+    int programIconControl_ = 0;
+    dpi::Icon programIcon_;
 };
 
 // A modal dialog that ends with OK (after taking its values) or Cancel.

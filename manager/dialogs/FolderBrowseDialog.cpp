@@ -70,6 +70,9 @@ INT_PTR FolderBrowseDialog::handleMessage(UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND:
         onCommand(LOWORD(wParam));
         return TRUE;
+    case WM_DPICHANGED:
+        tree_.showIconsFor(LOWORD(wParam));
+        return FALSE;
     case WM_NOTIFY:
         return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case kRightClickMessage:

@@ -1,5 +1,6 @@
 #include "FolderTree.h"
 
+#include "Dpi.h"
 #include "os/Os.h"
 
 #include <shellapi.h>
@@ -20,13 +21,6 @@ ShellLook lookOf(const ITEMIDLIST* fullId)
     ::SHGetFileInfoA(reinterpret_cast<const char*>(fullId), 0, &info, sizeof info,
                      SHGFI_PIDL | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
     return {info.szDisplayName, info.iIcon};
-}
-
-HIMAGELIST systemSmallIcons()
-{
-    SHFILEINFOA info = {};
-    return reinterpret_cast<HIMAGELIST>(
-        ::SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
 }
 
 HTREEITEM insertChild(HWND tree, HTREEITEM parent, const CString& text, int icon, LPARAM data)
@@ -66,7 +60,7 @@ void FolderTree::attach(HWND tree)
     if (FAILED(::SHGetDesktopFolder(&desktop)))
         return;
     desktop_.reset(desktop);
-    TreeView_SetImageList(tree_, systemSmallIcons(), TVSIL_NORMAL);
+    showIconsFor(dpi::ofWindow(tree_));
     insertRoot();
     const HTREEITEM computer = insertSpecialFolder(CSIDL_DRIVES);
     insertSpecialFolder(CSIDL_NETWORK);
@@ -111,6 +105,11 @@ HTREEITEM FolderTree::insertItem(HTREEITEM parent, IdList relative)
 void FolderTree::insertPlaceholder(HTREEITEM parent)
 {
     insertChild(tree_, parent, kPlaceholderText, 0, kPlaceholderData);
+}
+
+void FolderTree::showIconsFor(UINT dpi)
+{
+    TreeView_SetImageList(tree_, dpi::systemSmallIcons(dpi), TVSIL_NORMAL);
 }
 
 bool FolderTree::isFixed(HTREEITEM item) const

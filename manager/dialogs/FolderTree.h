@@ -23,6 +23,8 @@ public:
 
     // Fills the control: the root and its three folders, My Computer expanded.
     void attach(HWND tree);
+    // The system's file icons in the size of the DPI.
+    void showIconsFor(UINT dpi);
     HWND handle() const { return tree_; }
 
     // The root and the folders right below it are fixed: they cannot be

@@ -1,5 +1,6 @@
 #include "EntryList.h"
 
+#include "Dpi.h"
 #include "Settings.h"
 #include "WindowMap.h"
 #include "resource.h"
@@ -12,7 +13,7 @@ constexpr const char* kColumnTitles[kColumnCount] = {
 constexpr int kDefaultColumnWidth = 100;
 } // namespace
 
-bool EntryList::create(HWND parent, HINSTANCE instance, HIMAGELIST smallIcons)
+bool EntryList::create(HWND parent, HINSTANCE instance)
 {
     parent_ = parent;
     instance_ = instance;
@@ -22,7 +23,6 @@ bool EntryList::create(HWND parent, HINSTANCE instance, HIMAGELIST smallIcons)
                                 0, 0, 100, 100, parent, reinterpret_cast<HMENU>(IDC_ENTRYLIST), instance, nullptr);
     if (!window_)
         return false;
-    ListView_SetImageList(window_, smallIcons, LVSIL_SMALL);
     WindowMap<EntryList>::bind(window_, this);
     listProc_ = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclassProc)));
@@ -50,6 +50,17 @@ void EntryList::insertColumns()
         format.iSubItem = column;
         ::SendMessageA(window_, LVM_INSERTCOLUMNA, column, reinterpret_cast<LPARAM>(&format));
     }
+}
+
+void EntryList::setDpi(UINT dpi, HFONT font)
+{
+    ListView_SetImageList(window_, dpi::systemSmallIcons(dpi), LVSIL_SMALL);
+    ::SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    for (int column = 0; column < kColumnCount; ++column)
+        ListView_SetColumnWidth(window_, column,
+                                ::MulDiv(ListView_GetColumnWidth(window_, column), static_cast<int>(dpi),
+                                         static_cast<int>(dpi_)));
+    dpi_ = dpi;
 }
 
 void EntryList::clear()
@@ -235,7 +246,7 @@ std::array<int, kColumnCount> EntryList::columnWidths() const
 {
     std::array<int, kColumnCount> widths{};
     for (int column = 0; column < kColumnCount; ++column)
-        widths[column] = ListView_GetColumnWidth(window_, column);
+        widths[column] = dpi::unscale(ListView_GetColumnWidth(window_, column), dpi_);
     return widths;
 }
 

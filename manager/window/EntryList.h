@@ -6,6 +6,7 @@
 // The control asks for each row's texts and image as it shows them, and
 // the rows' order is a table here: a big archive appears and sorts without
 // the control storing, moving or deleting a hundred thousand items.
+#include "Dpi.h"
 #include "EntryRecord.h"
 
 #include <windows.h>
@@ -21,7 +22,9 @@ public:
     EntryList(const EntryList&) = delete;
     EntryList& operator=(const EntryList&) = delete;
 
-    bool create(HWND parent, HINSTANCE instance, HIMAGELIST smallIcons);
+    bool create(HWND parent, HINSTANCE instance);
+    // Icons, font and column widths for the DPI the list is now drawn for.
+    void setDpi(UINT dpi, HFONT font);
     HWND handle() const { return window_; }
 
     void clear();
@@ -46,6 +49,7 @@ public:
     bool selectedEntries(std::vector<int32_t>& indices) const;
     // The entry index of the first selected row; false when none is selected.
     bool firstSelectedEntry(int32_t& index) const;
+    // As kept in the settings: in pixels at 96 DPI.
     std::array<int, kColumnCount> columnWidths() const;
     void layout(int x, int y, int width, int height);
 
@@ -64,6 +68,8 @@ private:
     HWND window_ = nullptr;
     HWND parent_ = nullptr;
     HINSTANCE instance_ = nullptr;
+    // The columns are made for 96 DPI and scaled from there.
+    UINT dpi_ = dpi::kBase;
     WNDPROC listProc_ = nullptr;
     std::vector<EntryRecord> records_;
     std::vector<int> images_;

@@ -9,28 +9,7 @@
 #include <cstring>
 
 namespace {
-constexpr int kToolbarImages = 6;
-constexpr int kToolbarImageSize = 32;
-
-struct ToolbarButton {
-    int image;
-    int command;
-    const char* caption;
-};
-constexpr ToolbarButton kToolbarButtons[] = {
-    {0, ID_FILE_OPEN, "Open"},          {1, ID_FILE_NEW, "Create"},       {-1, 0, nullptr},
-    {2, ID_ACTIONS_ADD, "Add"},         {3, ID_ACTIONS_DELETE, "Remove"}, {-1, 0, nullptr},
-    {4, ID_ACTIONS_EXTRACT, "Extract"}, {5, ID_FILE_CONVERT, "Convert"},
-};
-
 constexpr const char* kPlacementKeys[] = {"MainWndL", "MainWndT", "MainWndW", "MainWndH"};
-
-HIMAGELIST systemSmallIcons()
-{
-    SHFILEINFOA info = {};
-    return reinterpret_cast<HIMAGELIST>(
-        ::SHGetFileInfoA("C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-}
 
 int windowHeight(HWND window)
 {
@@ -48,8 +27,12 @@ bool MainWindow::registerClass(HINSTANCE instance)
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_PACKROOK));
-    windowClass.hIconSm = windowClass.hIcon;
+    // Each in its own size; the window takes those of its DPI once it exists.
+    windowClass.hIcon = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_PACKROOK), IMAGE_ICON, 0, 0,
+                                                        LR_DEFAULTSIZE | LR_SHARED));
+    windowClass.hIconSm =
+        static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_PACKROOK), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
@@ -58,7 +41,7 @@ bool MainWindow::registerClass(HINSTANCE instance)
 }
 
 MainWindow::MainWindow(HINSTANCE instance)
-    : instance_(instance), smallIcons_(systemSmallIcons()), archive_(this)
+    : instance_(instance), archive_(this)
 {
 }
 
@@ -100,8 +83,11 @@ bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         onCreate();
         return true;
     case WM_SIZE:
-        onSize(wParam, lParam);
+        onSize();
         return true;
+    case WM_DPICHANGED:
+        onDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return false;
     case WM_COMMAND:
         onCommand(LOWORD(wParam));
         return true;
@@ -127,8 +113,8 @@ bool MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 void MainWindow::onCreate()
 {
     createStatusBar();
-    createToolbar();
-    entryList_.create(window_, instance_, smallIcons_);
+    entryList_.create(window_, instance_);
+    applyDpi(dpi::ofWindow(window_));
     ::OleInitialize(nullptr);
     ::DragAcceptFiles(entryList_.handle(), TRUE);
     restorePlacement();
@@ -140,37 +126,6 @@ void MainWindow::createStatusBar()
     statusBar_ = ::CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "Started", window_, IDC_STATUSBAR);
 }
 
-void MainWindow::createToolbar()
-{
-    std::vector<TBBUTTON> buttons;
-    for (const ToolbarButton& button : kToolbarButtons) {
-        TBBUTTON entry = {};
-        entry.iBitmap = button.image < 0 ? 0 : button.image;
-        entry.idCommand = button.command;
-        entry.fsState = TBSTATE_ENABLED;
-        entry.fsStyle = button.image < 0 ? BTNS_SEP : BTNS_BUTTON;
-        buttons.push_back(entry);
-    }
-    toolbar_ = ::CreateToolbarEx(window_,
-                                 WS_CHILD | WS_VISIBLE | WS_BORDER | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP |
-                                     CCS_NODIVIDER,
-                                 IDC_TOOLBAR, kToolbarImages, instance_, IDB_TOOLBAR, buttons.data(),
-                                 static_cast<int>(buttons.size()), kToolbarImageSize, kToolbarImageSize,
-                                 kToolbarImageSize, kToolbarImageSize, sizeof(TBBUTTON));
-    // The pool string is as wide as the longest caption, which sizes the buttons.
-    ::SendMessageA(toolbar_, TB_ADDSTRINGA, 0, reinterpret_cast<LPARAM>("Open     \0"));
-    for (const ToolbarButton& button : kToolbarButtons) {
-        if (!button.caption)
-            continue;
-        TBBUTTONINFOA info = {};
-        info.cbSize = sizeof info;
-        info.dwMask = TBIF_TEXT;
-        info.pszText = const_cast<char*>(button.caption);
-        ::SendMessageA(toolbar_, TB_SETBUTTONINFOA, button.command, reinterpret_cast<LPARAM>(&info));
-    }
-    ::SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
-}
-
 void MainWindow::restorePlacement()
 {
     int placement[4];
@@ -179,12 +134,15 @@ void MainWindow::restorePlacement()
         if (placement[i] == -1)
             return;
     }
-    ::SetWindowPos(window_, nullptr, placement[0], placement[1], placement[2], placement[3], SWP_NOZORDER);
+    // The size is kept for 96 DPI, so the window keeps its size on any display.
+    ::SetWindowPos(window_, nullptr, placement[0], placement[1], dpi::scale(placement[2], dpi_),
+                   dpi::scale(placement[3], dpi_), SWP_NOZORDER);
 }
 
-void MainWindow::onSize(WPARAM wParam, LPARAM lParam)
+void MainWindow::onSize()
 {
-    ::SendMessageA(statusBar_, WM_SIZE, wParam, lParam);
+    // The bar takes its place from the window, whatever the message says.
+    ::SendMessageA(statusBar_, WM_SIZE, 0, 0);
     // Keeps the toolbar as wide as the window after it has been resized.
     ::SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
     RECT client;
@@ -270,7 +228,8 @@ void MainWindow::savePlacement()
 {
     RECT rect;
     ::GetWindowRect(window_, &rect);
-    const long placement[] = {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+    const long placement[] = {rect.left, rect.top, dpi::unscale(rect.right - rect.left, dpi_),
+                              dpi::unscale(rect.bottom - rect.top, dpi_)};
     for (int i = 0; i < 4; ++i)
         settings::writeSettingInt(settings::kPrefs, kPlacementKeys[i], placement[i]);
     const auto widths = entryList_.columnWidths();

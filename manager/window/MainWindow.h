@@ -1,6 +1,7 @@
 #pragma once
 // The manager's one window: toolbar, entry list and status bar around the
 // open archive. It also answers the engine's questions while an operation runs.
+#include "Dpi.h"
 #include "EntryList.h"
 #include "ProgressWindow.h"
 #include "ZipFile.h"
@@ -65,7 +66,8 @@ private:
 
     // Messages
     void onCreate();
-    void onSize(WPARAM wParam, LPARAM lParam);
+    void onSize();
+    void onDpiChanged(UINT dpi, const RECT& suggested);
     void onCommand(int command);
     bool onNotify(NMHDR& header, LRESULT& answer);
     void onListNotify(NMHDR& header);
@@ -77,6 +79,9 @@ private:
     // Creation
     void createStatusBar();
     void createToolbar();
+    // Fonts, toolbar pictures, icons and column widths for the DPI.
+    void applyDpi(UINT dpi);
+    void setWindowIcons();
     void restorePlacement();
     void savePlacement();
 
@@ -142,7 +147,13 @@ private:
     HWND window_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND toolbar_ = nullptr;
-    HIMAGELIST smallIcons_ = nullptr;
+    // The DPI the window is drawn for, and what is made for it.
+    UINT dpi_ = dpi::kBase;
+    dpi::Font listFont_;
+    dpi::Font statusFont_;
+    dpi::ImageList toolbarImages_;
+    dpi::Icon bigIcon_;
+    dpi::Icon smallIcon_;
     CZipFile archive_;
     // The engine counts only a zip archive as open; a tar or gzip file that
     // its readers opened is recorded here.

@@ -18,6 +18,7 @@ OperationFlags& operationFlags()
 
 ProgressWindow::ProgressWindow(HINSTANCE instance, HWND owner) : Dialog(instance)
 {
+    setProgramIconControl(IDC_PROGRESS_ICON);
     create(owner);
 }
 

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <cstdlib>
+#include <string>
 
 using namespace manager_testing;
 
@@ -89,3 +91,79 @@ TEST_F(MainWindowParts, PasswordIsRememberedForTheNextPrompt)
     EXPECT_EQ(again.editText(), "s3cret");
 }
 } // namespace
+
+namespace {
+SIZE iconSize(HICON icon)
+{
+    ICONINFO info = {};
+    BITMAP bitmap = {};
+    ::GetIconInfo(icon, &info);
+    ::GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    return {bitmap.bmWidth, bitmap.bmHeight};
+}
+
+int fontHeight(HWND control)
+{
+    LOGFONTA font = {};
+    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return std::abs(font.lfHeight);
+}
+} // namespace
+
+// The manifest, which the test program shares with Packrook.exe, brings
+// the themed controls.
+TEST(Manifest, Version6Controls)
+{
+    // Version 6 takes over the buttons of user32 with themed ones of its own.
+    TestWindow window;
+    HWND button = ::CreateWindowExW(0, L"Button", L"", WS_CHILD, 0, 0, 10, 10, window.handle(), nullptr, nullptr,
+                                    nullptr);
+    HMODULE owner = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<const char*>(::GetClassLongPtrW(button, GCLP_WNDPROC)), &owner);
+    char module[MAX_PATH] = {};
+    ::GetModuleFileNameA(owner, module, MAX_PATH);
+    EXPECT_NE(std::string(::CharLowerA(module)).find("comctl32.dll"), std::string::npos) << module;
+    ::DestroyWindow(button);
+}
+
+// Moved to a monitor of 150 percent, the window takes the place the system
+// suggests and draws everything for 144 DPI; what it keeps stays for 96 DPI.
+TEST_F(MainWindowParts, AnotherMonitorsDpiRedrawsEveryPart)
+{
+    HWND list = window.list();
+    const int listFont = fontHeight(list);
+    const int statusFont = fontHeight(::GetDlgItem(window.handle(), IDC_STATUSBAR));
+    RECT suggested = {30, 40, 30 + 960, 40 + 720};
+    ::SendMessageA(window.handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+
+    HWND toolbar = ::GetDlgItem(window.handle(), IDC_TOOLBAR);
+    int width = 0;
+    int height = 0;
+    ::ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(::SendMessageA(toolbar, TB_GETIMAGELIST, 0, 0)), &width,
+                            &height);
+    EXPECT_EQ(width, 48);
+    EXPECT_EQ(height, 48);
+    EXPECT_TRUE(window.toolbarEnabled(ID_FILE_OPEN));
+    EXPECT_FALSE(window.toolbarEnabled(ID_ACTIONS_EXTRACT)) << "no archive is open";
+    EXPECT_EQ(::SendMessageA(toolbar, TB_BUTTONCOUNT, 0, 0), 8);
+    EXPECT_EQ(ListView_GetColumnWidth(list, 0), 150);
+    EXPECT_EQ(fontHeight(list), ::MulDiv(listFont, 144, 96));
+    EXPECT_EQ(fontHeight(::GetDlgItem(window.handle(), IDC_STATUSBAR)), ::MulDiv(statusFont, 144, 96));
+    EXPECT_EQ(iconSize(reinterpret_cast<HICON>(::SendMessageA(window.handle(), WM_GETICON, ICON_BIG, 0))).cx,
+              ::GetSystemMetricsForDpi(SM_CXICON, 144));
+    EXPECT_EQ(iconSize(reinterpret_cast<HICON>(::SendMessageA(window.handle(), WM_GETICON, ICON_SMALL, 0))).cx,
+              ::GetSystemMetricsForDpi(SM_CXSMICON, 144));
+    RECT placed;
+    ::GetWindowRect(window.handle(), &placed);
+    EXPECT_TRUE(::EqualRect(&placed, &suggested));
+
+    window.close();
+    std::string value;
+    ASSERT_TRUE(readUserValue("MainWndW", value));
+    EXPECT_EQ(value, "640");
+    ASSERT_TRUE(readUserValue("LeftListCol0", value));
+    EXPECT_EQ(value, "100");
+}
