@@ -5,7 +5,10 @@
 // password comes from the command line, every prompt is declined.
 class ConsoleCallBack : public ICallBack {
 public:
-    explicit ConsoleCallBack(CString password = CString()) : password_(std::move(password)) {}
+    explicit ConsoleCallBack(CString password = CString(), Encryption encryption = Encryption::ZipCrypto)
+        : password_(std::move(password)), encryption_(encryption)
+    {
+    }
 
     bool askForDisk(int) override { return false; }
     bool askForSpanning() override { return false; }
@@ -15,8 +18,10 @@ public:
         return !password_.empty();
     }
     CString getPassword() override { return password_; }
+    Encryption getEncryption() override { return encryption_; }
     void setStatusText(CString) override {}
 
 private:
     CString password_;
+    Encryption encryption_;
 };

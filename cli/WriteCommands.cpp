@@ -23,6 +23,17 @@ uint32_t compressionOption(const std::string& level)
     return found->second;
 }
 
+// Zip 2.0's encryption stays the default: scripts and readers without AES rely on it.
+Encryption encryptionChoice(const std::string& name)
+{
+    static const std::map<std::string, Encryption> kChoices = {{"zipcrypto", Encryption::ZipCrypto},
+                                                               {"aes256", Encryption::Aes256}};
+    auto found = kChoices.find(name);
+    if (found == kChoices.end())
+        throw UsageError("unknown encryption " + name);
+    return found->second;
+}
+
 // Full paths, so that stored names never hold "..": a folder stands for
 // every file below it, in a stable order.
 std::vector<CString> filesToAdd(const std::vector<std::string>& arguments)
@@ -73,13 +84,14 @@ std::vector<int32_t> indexesOfEntries(const CZipFile& archive, const std::vector
 
 int addCommand(const Words& words)
 {
-    Arguments arguments(words, {"--paths", "--no-replace"}, {"--level", "--password"});
+    Arguments arguments(words, {"--paths", "--no-replace"}, {"--level", "--password", "--encryption"});
     if (arguments.positionals().size() < 2)
         throw UsageError("add needs an archive and at least one file");
     const uint32_t option = compressionOption(arguments.value("--level", "normal"));
+    const Encryption encryption = encryptionChoice(arguments.value("--encryption", "zipcrypto"));
     std::vector<CString> files =
         filesToAdd({arguments.positionals().begin() + 1, arguments.positionals().end()});
-    ConsoleCallBack callback(arguments.value("--password"));
+    ConsoleCallBack callback(arguments.value("--password"), encryption);
     CZipFile archive(&callback);
     openOrCreate(archive, arguments.positionals()[0]);
     requireWritable(archive, arguments.positionals()[0]);

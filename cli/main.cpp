@@ -17,7 +17,8 @@ const Command kCommands[] = {
     {"list", "list ARCHIVE", listCommand},
     {"extract", "extract ARCHIVE DESTDIR [--password P]", extractCommand},
     {"test", "test ARCHIVE [--password P]", testCommand},
-    {"add", "add ARCHIVE [--level normal|fast|max|none] [--paths] [--no-replace] [--password P] FILE...",
+    {"add", "add ARCHIVE [--level normal|fast|max|none] [--paths] [--no-replace] [--password P]"
+            " [--encryption zipcrypto|aes256] FILE...",
      addCommand},
     {"delete", "delete ARCHIVE NAME...", deleteCommand},
     {"comment", "comment ARCHIVE [TEXT]", commentCommand},

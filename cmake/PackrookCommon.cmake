@@ -97,6 +97,39 @@ if(MINGW)
 endif()
 find_package(ZLIB REQUIRED)
 
+# --- crypto -------------------------------------------------------------------
+# AES archives need PBKDF2, AES and HMAC-SHA1. Windows has them in its own
+# bcrypt.dll; elsewhere libgcrypt does them, linked statically so that no
+# program depends on the machine's copy. The 32-bit Linux build takes the
+# i386 libraries that scripts/install-deps.sh unpacks beside the native ones.
+if(WIN32)
+  add_library(Packrook::Crypto INTERFACE IMPORTED)
+  set_target_properties(Packrook::Crypto PROPERTIES INTERFACE_LINK_LIBRARIES bcrypt)
+else()
+  set(PACKROOK_I386_ROOT /opt/packrook/i386 CACHE PATH
+    "Where scripts/install-deps.sh unpacks the i386 libgcrypt for the linux32 build")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(_crypto_hints
+      HINTS ${PACKROOK_I386_ROOT}/usr/lib/i386-linux-gnu NO_DEFAULT_PATH)
+    set(_crypto_include_hints
+      HINTS ${PACKROOK_I386_ROOT}/usr/include NO_DEFAULT_PATH)
+    set(_gpg_error_include_hints
+      HINTS ${PACKROOK_I386_ROOT}/usr/include/i386-linux-gnu NO_DEFAULT_PATH)
+  endif()
+  find_library(PACKROOK_GCRYPT_LIBRARY libgcrypt.a ${_crypto_hints})
+  find_library(PACKROOK_GPG_ERROR_LIBRARY libgpg-error.a ${_crypto_hints})
+  find_path(PACKROOK_GCRYPT_INCLUDE gcrypt.h ${_crypto_include_hints})
+  find_path(PACKROOK_GPG_ERROR_INCLUDE gpg-error.h ${_gpg_error_include_hints})
+  if(NOT PACKROOK_GCRYPT_LIBRARY OR NOT PACKROOK_GPG_ERROR_LIBRARY
+     OR NOT PACKROOK_GCRYPT_INCLUDE OR NOT PACKROOK_GPG_ERROR_INCLUDE)
+    message(FATAL_ERROR "libgcrypt not found; run scripts/install-deps.sh")
+  endif()
+  add_library(Packrook::Crypto INTERFACE IMPORTED)
+  set_target_properties(Packrook::Crypto PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES "${PACKROOK_GCRYPT_INCLUDE};${PACKROOK_GPG_ERROR_INCLUDE}"
+    INTERFACE_LINK_LIBRARIES "${PACKROOK_GCRYPT_LIBRARY};${PACKROOK_GPG_ERROR_LIBRARY}")
+endif()
+
 # --- GoogleTest ---------------------------------------------------------------
 # Provides GTest::gtest, GTest::gtest_main, GTest::gmock and GTest::gmock_main.
 if(NOT CMAKE_CROSSCOMPILING AND NOT PACKROOK_GTEST_FROM_SOURCE)

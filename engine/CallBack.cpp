@@ -1,5 +1,10 @@
 #include "CallBack.h"
 
+Encryption ICallBack::getEncryption()
+{
+    return Encryption::ZipCrypto;
+}
+
 bool ICallBack::checkForUserCancel()
 {
     return false;

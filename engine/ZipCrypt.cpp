@@ -39,10 +39,16 @@ void CZipFile::CryptDecode(char& c)
     CryptUpdateKeys(c);
 }
 
-void CZipFile::CryptInitKeys()
+// A password obtained here stays the archive's password for later entries.
+void CZipFile::requirePassword()
 {
     if (password_.empty() && !callback_->askForPassword(password_))
         throw CZipException("Password not set for file");
+}
+
+void CZipFile::CryptInitKeys()
+{
+    requirePassword();
     keys_[0] = 0x12345678;
     keys_[1] = 0x23456789;
     keys_[2] = 0x34567890;
@@ -52,7 +58,7 @@ void CZipFile::CryptInitKeys()
 
 void CZipFile::CryptEncodeBuffer(CZipBuffer& buffer, uint32_t count)
 {
-    if (!getCurrentOpenFile() || !getCurrentOpenFile()->IsEncrypted())
+    if (!getCurrentOpenFile() || !getCurrentOpenFile()->IsEncrypted() || getCurrentOpenFile()->isAes())
         return;
     char* bytes = buffer;
     for (uint32_t i = 0; i < count; ++i)
@@ -62,7 +68,7 @@ void CZipFile::CryptEncodeBuffer(CZipBuffer& buffer, uint32_t count)
 // The entry's input not yet handed out, decrypted in place.
 void CZipFile::CryptDecodeBuffer()
 {
-    if (!getCurrentOpenFile() || !getCurrentOpenFile()->IsEncrypted())
+    if (!getCurrentOpenFile() || !getCurrentOpenFile()->IsEncrypted() || getCurrentOpenFile()->isAes())
         return;
     char* bytes = reinterpret_cast<char*>(stream_.next_in);
     for (uInt i = 0; i < stream_.avail_in; ++i)
@@ -92,12 +98,8 @@ void CZipFile::CryptCryptHeader(uint32_t check, CZipBuffer& buffer)
 bool CZipFile::CryptCheck()
 {
     char header[zipbytes::kEncryptionHeaderSize];
-    for (char& c : header) {
-        if (stream_.avail_in == 0 && !refillInput())
-            return false;
-        c = static_cast<char>(*stream_.next_in++);
-        --stream_.avail_in;
-    }
+    if (!takeInput(header, sizeof header))
+        return false;
     const CZipFileHeader* entry = getCurrentOpenFile();
     const uint32_t expected = entry->IsDataDescr() ? (entry->modificationTime >> 8) & 0xFF : entry->getCRC() >> 24;
     return static_cast<unsigned char>(header[zipbytes::kEncryptionHeaderSize - 1]) == expected;

@@ -3,6 +3,7 @@
 #include "CallBack.h"
 #include "GZipFile.h"
 #include "TarFile.h"
+#include "ZipAes.h"
 #include "ZipBuffer.h"
 #include "ZipCentralDir.h"
 #include "ZipException.h"
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 // The one object through which a program works on an archive: a zip archive
@@ -69,6 +71,8 @@ public:
     CString getFileName(int index) const;
     CString getPath(int index) const;
     CString getAttributes(int index) const;
+    // "AES-256", "ZipCrypto" and the like; empty for an entry in the clear.
+    CString getEncryptionName(int index) const;
     CString getCurrentOpenFilePath() const;
     CString getCurrentOpenFileFileName() const;
 
@@ -133,10 +137,12 @@ private:
     // Reading entries
     void takeFirstInput(uint32_t dataStart, uint32_t got);
     bool refillInput();
+    bool takeInput(char* bytes, uint32_t count);
+    void decryptInput();
     void copyStored();
     bool inflateSome();
     void endInflate();
-    void checkFinishedEntry() const;
+    void checkFinishedEntry();
     CString currentName() const;
 
     // Adding
@@ -155,6 +161,7 @@ private:
                        os::FileHandle target);
     void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);
     void writeCompressed(uint32_t count, os::FileHandle target, CZipFileHeader& header);
+    void encryptOutput(uint32_t count);
     void writeEntryData(uint32_t count, os::FileHandle target);
     void finishEntryInPlace(CZipFileHeader& header);
     void finishSpannedEntry(CZipFileHeader& header, os::FileHandle temporary);
@@ -197,6 +204,7 @@ private:
     void writeSlot(uint32_t offset, const CString& value);
 
     // Traditional encryption
+    void requirePassword();
     void CryptInitKeys();
     void CryptUpdateKeys(char c);
     static uint32_t CryptCRC32(uint32_t crc, char c);
@@ -207,6 +215,15 @@ private:
     void CryptDecodeBuffer();
     void CryptCryptHeader(uint32_t check, CZipBuffer& buffer);
     bool CryptCheck();
+
+    // AES encryption: reading
+    bool AesOpenEntry();
+    void AesDecodeInput();
+    bool AesCodeMatches();
+    // AES encryption: writing
+    void AesPrepareHeader(CZipFileHeader& header) const;
+    void AesStartEntry(os::FileHandle target);
+    void AesFinishEntry(CZipFileHeader& header, os::FileHandle target);
 
     z_stream stream_{};
     uint64_t uncompressedLeft_ = 0;
@@ -229,6 +246,12 @@ private:
     bool bufferedMode_ = false;
     CString password_;
     uint32_t keys_[3] = {};
+    Encryption encryption_ = Encryption::ZipCrypto;
+    // The AES entry being read or written; its encrypted bytes not yet
+    // decrypted, and the authentication code read behind them.
+    std::unique_ptr<zipaes::Cipher> aes_;
+    uint64_t aesDataLeft_ = 0;
+    CString aesCodeRead_;
     uint32_t exeOffset_ = 0;
     CZipBuffer inputBuffer_;
     CZipBuffer outputBuffer_;

@@ -324,7 +324,7 @@ bool CZipFileHeader::readLocal(uint32_t& dataStart, uint32_t& got) const
 bool CZipFileHeader::localHeaderFits(const char* record) const
 {
     return get32(record) == kLocalSignature && get16(record + 6) == flags && get16(record + 8) == method
-           && (method == 0 || method == 8) && get16(record + 26) == nameLength;
+           && (dataMethod() == 0 || dataMethod() == Z_DEFLATED) && get16(record + 26) == nameLength;
 }
 
 // Sizes of all ones continue in the local ZIP64 block, which holds both of
@@ -348,6 +348,35 @@ bool CZipFileHeader::localMatches(const char* record, const CString& localExtra)
 bool CZipFileHeader::CheckCrcAndSizes(const char* values) const
 {
     return get32(values) == crc32 && get32(values + 4) == compressedSize && get32(values + 8) == uncompressedSize;
+}
+
+bool CZipFileHeader::isAes() const
+{
+    return method == zipaes::kMethod;
+}
+
+bool CZipFileHeader::aesSettings(zipaes::Settings& settings) const
+{
+    return isAes() && IsEncrypted() && zipaes::parse(extraField, settings);
+}
+
+uint16_t CZipFileHeader::dataMethod() const
+{
+    constexpr uint16_t kUnknownMethod = 0xFFFF;
+    zipaes::Settings settings;
+    if (!isAes())
+        return method;
+    return aesSettings(settings) ? settings.method : kUnknownMethod;
+}
+
+CString CZipFileHeader::getEncryptionName() const
+{
+    zipaes::Settings settings;
+    if (!IsEncrypted())
+        return CString();
+    if (aesSettings(settings))
+        return "AES-" + std::to_string(settings.keyBits());
+    return isAes() ? "AES" : "ZipCrypto";
 }
 
 void CZipFileHeader::SetTime(const CString& path)

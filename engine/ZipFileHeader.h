@@ -1,5 +1,6 @@
 #pragma once
 #include "EngineApi.h"
+#include "ZipAes.h"
 #include "ZipString.h"
 
 #include <cstdint>
@@ -41,6 +42,15 @@ public:
     uint32_t getCRC() const;
     bool IsEncrypted() const;
     bool IsDataDescr() const;
+    // Encrypted with AES: method 99, the real one in the AES block.
+    bool isAes() const;
+    // False when an AES entry's block is missing or makes no sense.
+    bool aesSettings(zipaes::Settings& settings) const;
+    // How the data is compressed once decrypted: stored (0), deflated (8) or
+    // a method this system cannot undo.
+    uint16_t dataMethod() const;
+    // "AES-256", "ZipCrypto" and the like; empty for an entry in the clear.
+    CString getEncryptionName() const;
 
     CString getFileName() const;
     CString getPath() const;

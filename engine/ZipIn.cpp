@@ -80,6 +80,13 @@ CString CZipFile::getAttributes(int index) const
     return getFileHeader(index)->getAttributes();
 }
 
+CString CZipFile::getEncryptionName(int index) const
+{
+    if (gzipMode_ || tarMode_)
+        return CString();
+    return getFileHeader(index)->getEncryptionName();
+}
+
 CString CZipFile::getCurrentOpenFilePath() const
 {
     FORWARD_TO_READERS(getCurrentOpenFilePath());
@@ -136,7 +143,11 @@ bool CZipFile::openFile(int index)
     centralDir_.openFile(index);
     const CZipFileHeader* header = getCurrentOpenFile();
     callback_->setStatusText("Extracting file " + header->getFileName());
-    if (header->IsEncrypted()) {
+    aes_.reset();
+    if (header->isAes()) {
+        if (!AesOpenEntry())
+            throw CZipException("Encryption problem " + header->getFileName());
+    } else if (header->IsEncrypted()) {
         if (header->compressedSize < zipbytes::kEncryptionHeaderSize)
             throw CZipException("Encryption problem " + header->getFileName());
         CryptInitKeys();
@@ -144,7 +155,7 @@ bool CZipFile::openFile(int index)
         if (!CryptCheck())
             throw CZipException("Encryption problem " + header->getFileName());
     }
-    if (header->method == Z_DEFLATED) {
+    if (header->dataMethod() == Z_DEFLATED) {
         stream_.zalloc = nullptr;
         stream_.zfree = nullptr;
         stream_.opaque = nullptr;
@@ -163,7 +174,7 @@ uint32_t CZipFile::readFile(void* buffer, uint32_t size)
     FORWARD_TO_READERS(readFile(buffer, size));
     if (!entryOpen_ || !getCurrentOpenFile())
         throw CZipException("You must open file before extracting");
-    const bool stored = getCurrentOpenFile()->method == 0;
+    const bool stored = getCurrentOpenFile()->dataMethod() == 0;
     stream_.next_out = static_cast<Bytef*>(buffer);
     stream_.avail_out = static_cast<uInt>(std::min<uint64_t>(size, uncompressedLeft_));
     const uLong totalBefore = stream_.total_out;
@@ -199,7 +210,29 @@ bool CZipFile::refillInput()
     compressedLeft_ -= got;
     stream_.next_in = reinterpret_cast<Bytef*>(static_cast<char*>(readBuffer_));
     stream_.avail_in = got;
-    CryptDecodeBuffer();
+    decryptInput();
+    // An AES entry's last bytes are its authentication code, not data.
+    return stream_.avail_in > 0 || compressedLeft_ > 0;
+}
+
+void CZipFile::decryptInput()
+{
+    if (aes_)
+        AesDecodeInput();
+    else
+        CryptDecodeBuffer();
+}
+
+// Bytes from the front of the entry's input, read on as needed; false when
+// the entry's data ends first.
+bool CZipFile::takeInput(char* bytes, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        if (stream_.avail_in == 0 && !refillInput())
+            return false;
+        bytes[i] = static_cast<char>(*stream_.next_in++);
+        --stream_.avail_in;
+    }
     return true;
 }
 
@@ -226,11 +259,17 @@ bool CZipFile::inflateSome()
 
 // Whoever reads an entry to its end learns whether the bytes are the ones
 // that were stored: damaged data or a wrong password never pass as good, nor
-// a stored entry whose two sizes disagree.
-void CZipFile::checkFinishedEntry() const
+// a stored entry whose two sizes disagree. An AES entry must also match its
+// authentication code; AE-2 stores no CRC to compare.
+void CZipFile::checkFinishedEntry()
 {
-    const bool storedBytesLeft = getCurrentOpenFile()->method == 0 && (compressedLeft_ != 0 || stream_.avail_in != 0);
-    if (uncompressedLeft_ != 0 || storedBytesLeft || runningCrc_ != getCurrentOpenFile()->getCRC())
+    const CZipFileHeader* header = getCurrentOpenFile();
+    zipaes::Settings aes;
+    const bool aesEntry = aes_ && header->aesSettings(aes);
+    const bool dataLeft = stream_.avail_in != 0 || (aesEntry ? aesDataLeft_ != 0 : compressedLeft_ != 0);
+    const bool storedBytesLeft = header->dataMethod() == 0 && dataLeft;
+    const bool crcDiffers = (!aesEntry || aes.keepsCrc()) && runningCrc_ != header->getCRC();
+    if (uncompressedLeft_ != 0 || storedBytesLeft || crcDiffers || (aesEntry && !AesCodeMatches()))
         throw CZipException("Corrupt zip file found when exstacting " + currentName());
 }
 
@@ -246,6 +285,7 @@ bool CZipFile::closeFile(int index)
     FORWARD_TO_READERS(closeFile(index));
     centralDir_.closeFile();
     endInflate();
+    aes_.reset();
     EmptyPtrList();
     entryOpen_ = false;
     return true;

@@ -33,11 +33,12 @@ bool isAddable(const CString& path, const CString& archivePath)
     return (os::fileAttributes(path) & os::kAttrDirectory) == 0 && !os::isSameFile(path, archivePath);
 }
 
-// The most an entry's data can take: deflate's worst case and the
-// encryption header.
+// The most an entry's data can take: deflate's worst case and what either
+// encryption adds.
 uint64_t dataBound(uint64_t size)
 {
-    return size + (size >> 12) + (size >> 14) + (size >> 25) + 13 + zipbytes::kEncryptionHeaderSize;
+    const uint64_t encryption = std::max<uint64_t>(zipbytes::kEncryptionHeaderSize, zipaes::Settings().overhead());
+    return size + (size >> 12) + (size >> 14) + (size >> 25) + 13 + encryption;
 }
 
 // The most an entry can take in the archive: its data, a descriptor and both
@@ -93,6 +94,7 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
     if (spanningMode_)
         bufferedMode_ = true;
     password_ = callback_->getPassword();
+    encryption_ = callback_->getEncryption();
     try {
         addEachFile(files, option, keepFolderNames, deflateLevelFor(option), addedEnd);
         if (spanningMode_)
@@ -254,9 +256,13 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.method = Z_DEFLATED;
     header.SetTime(path);
-    if (encrypt)
+    header.compressedSize = 0;
+    if (encrypt && encryption_ == Encryption::Aes256) {
+        AesPrepareHeader(header);
+    } else if (encrypt) {
         header.flags |= CZipFileHeader::kFlagEncrypted | CZipFileHeader::kFlagDataDescriptor;
-    header.compressedSize = encrypt ? zipbytes::kEncryptionHeaderSize : 0;
+        header.compressedSize = zipbytes::kEncryptionHeaderSize;
+    }
     if (!spanningMode_) {
         header.writeLocalFileHeader();
     }
@@ -295,12 +301,17 @@ void CZipFile::refuseSizesPastReservation(const CZipFileHeader& header, const CS
 void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
                              os::FileHandle target)
 {
-    if (encrypt) {
+    aes_.reset();
+    if (encrypt && header.isAes()) {
+        AesStartEntry(target);
+    } else if (encrypt) {
         CryptCryptHeader(static_cast<uint32_t>(header.modificationTime) << 16, outputBuffer_);
         writeEntryData(zipbytes::kEncryptionHeaderSize, target);
     }
     deflateSource(source, path, header, target);
     deflateEnd(&stream_);
+    if (aes_)
+        AesFinishEntry(header, target);
 }
 
 void CZipFile::finishEntryInPlace(CZipFileHeader& header)
@@ -402,11 +413,23 @@ void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFil
 // some systems.
 void CZipFile::writeCompressed(uint32_t count, os::FileHandle target, CZipFileHeader& header)
 {
-    CryptEncodeBuffer(outputBuffer_, count);
+    encryptOutput(count);
     writeEntryData(count, target);
     header.compressedSize += count;
     stream_.next_out = reinterpret_cast<Bytef*>(static_cast<char*>(outputBuffer_));
     stream_.avail_out = outputBuffer_.size();
+}
+
+// The compressed bytes are encrypted in the order they come, whichever
+// way the entry is encrypted.
+void CZipFile::encryptOutput(uint32_t count)
+{
+    if (!aes_) {
+        CryptEncodeBuffer(outputBuffer_, count);
+        return;
+    }
+    if (!aes_->encrypt(outputBuffer_, count))
+        throw CZipException("Encryption problem " + currentName());
 }
 
 // Entry data goes to the archive, or to the temporary file of a spanned set.

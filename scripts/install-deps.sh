@@ -10,12 +10,24 @@ packages=(
   gcc-multilib g++-multilib lib32z1-dev qemu-user-static
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
+  libgcrypt20-dev libgpg-error-dev
   libwine-dev
   wine wine64
   xvfb xdotool imagemagick
   zip unzip p7zip-full libarchive-tools
   python3 tar gzip
 )
+
+# The 32-bit Linux build links the i386 libgcrypt, whose development package
+# cannot be installed beside the native one: its files are unpacked into a
+# folder of their own instead (cmake/PackrookCrypto.cmake looks there).
+i386_root=/opt/packrook/i386
+i386_packages=(libgcrypt20-dev libgpg-error-dev)
+
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+  sudo_cmd=(sudo)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,15 +38,26 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if ((${#missing[@]} == 0)); then
-  echo "install-deps: all packages present"
-  exit 0
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" </dev/null
 fi
 
-echo "install-deps: installing ${missing[*]}"
-sudo_cmd=()
-if [[ $(id -u) -ne 0 ]]; then
-  sudo_cmd=(sudo)
+if [[ ! -f "$i386_root/usr/lib/i386-linux-gnu/libgcrypt.a" || ! -f "$i386_root/usr/lib/i386-linux-gnu/libgpg-error.a" ]]; then
+  echo "install-deps: unpacking ${i386_packages[*]} (i386) into $i386_root"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  "${sudo_cmd[@]}" apt-get update -q
+  download=$(mktemp -d)
+  chmod 755 "$download"
+  (cd "$download" && "${sudo_cmd[@]}" apt-get download -q "${i386_packages[@]/%/:i386}")
+  "${sudo_cmd[@]}" mkdir -p "$i386_root"
+  for deb in "$download"/*.deb; do
+    "${sudo_cmd[@]}" dpkg-deb -x "$deb" "$i386_root"
+  done
+  rm -rf "$download"
+elif ((${#missing[@]} == 0)); then
+  echo "install-deps: all packages present"
 fi
-"${sudo_cmd[@]}" apt-get update -q
-"${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" </dev/null

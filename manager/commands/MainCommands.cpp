@@ -140,6 +140,11 @@ CString MainWindow::getPassword()
     return password_;
 }
 
+Encryption MainWindow::getEncryption()
+{
+    return rememberedEncryption();
+}
+
 void MainWindow::setStatusText(CString text)
 {
     ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));

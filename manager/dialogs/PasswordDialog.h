@@ -1,5 +1,7 @@
 #pragma once
-// "Enter Password": one hidden edit, pre-filled with the remembered password.
+// "Enter Password": one hidden edit, pre-filled with the remembered password,
+// and the choice of encryption for the files added with it.
+#include "CallBack.h"
 #include "Dialog.h"
 #include "ZipString.h"
 
@@ -17,3 +19,6 @@ protected:
 private:
     CString password_;
 };
+
+// The encryption last chosen in the dialog, AES-256 until one was.
+Encryption rememberedEncryption();

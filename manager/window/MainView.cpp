@@ -50,13 +50,23 @@ bool beforeInArchive(const CZipFileHeader* first, const CZipFileHeader* second)
                                                  : first->localHeaderOffset < second->localHeaderOffset;
 }
 
+// The attributes column also tells how an entry is encrypted.
+CString attributesOf(const CZipFile& archive, int index)
+{
+    const CString attributes = archive.getAttributes(index);
+    const CString encryption = archive.getEncryptionName(index);
+    if (encryption.empty())
+        return attributes;
+    return attributes.empty() ? encryption : attributes + " " + encryption;
+}
+
 EntryRecord recordOf(const CZipFile& archive, int index)
 {
     EntryRecord record;
     record.name = archive.getFileName(index);
     record.compressedSize = archive.getCompressedSize64(index);
     record.uncompressedSize = archive.getUncompressedSize64(index);
-    record.attributes = archive.getAttributes(index);
+    record.attributes = attributesOf(archive, index);
     record.path = archive.getPath(index);
     record.crc = archive.getCRC(index);
     record.entryIndex = index;

@@ -54,6 +54,7 @@ public:
     bool askForSpanning() override;
     bool askForPassword(CString& password) override;
     CString getPassword() override;
+    Encryption getEncryption() override;
     void setStatusText(CString text) override;
     bool checkForUserCancel() override;
 

@@ -63,6 +63,7 @@ public:
     bool askForSpanning() override { return spanning; }
     bool askForPassword(CString& password) override;
     CString getPassword() override { return passwordForAdding; }
+    Encryption getEncryption() override { return encryptionForAdding; }
     void setStatusText(CString text) override { statusTexts.push_back(text); }
     bool checkForUserCancel() override { return cancelAt >= 0 && cancelChecks++ >= cancelAt; }
 
@@ -72,6 +73,7 @@ public:
     std::string passwordToGive;
     int passwordPrompts = 0;
     std::string passwordForAdding;
+    Encryption encryptionForAdding = Encryption::ZipCrypto;
     std::vector<std::string> statusTexts;
     int cancelAt = -1;
     int cancelChecks = 0;

@@ -2,6 +2,7 @@
 interoperability tests. The tests take the program (and the emulator, if
 any) from the environment that ctest sets."""
 import os
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -36,7 +37,7 @@ def refused(result):
 
 
 def listing(archive):
-    """packrook-cli's listing as (uncompressed, compressed, crc, attributes, name) tuples."""
+    """packrook-cli's listing as (uncompressed, compressed, crc, attributes, encryption, name) tuples."""
     lines = run("list", native(archive)).out.splitlines()
     return [tuple(line.split("\t")) for line in lines]
 
@@ -54,12 +55,30 @@ def attribute_letters(external):
     return letters
 
 
+def aes_strength(extra):
+    """The key strength (1, 2, 3) of an extra field's AES block, or None."""
+    at = 0
+    while at + 4 <= len(extra):
+        tag, size = struct.unpack_from("<HH", extra, at)
+        if tag == 0x9901 and size >= 7:
+            return extra[at + 8]
+        at += 4 + size
+    return None
+
+
+def encryption_name(info):
+    if not info.flag_bits & 1:
+        return "-"
+    strength = aes_strength(info.extra)
+    return "AES-%d" % (64 + 64 * strength) if strength else "ZipCrypto"
+
+
 def python_listing(archive):
     """The same listing as Python's zipfile reads it, in archive order."""
     with zipfile.ZipFile(archive) as zf:
         infos = sorted(zf.infolist(), key=lambda i: i.header_offset)
         return [(str(i.file_size), str(i.compress_size), "%08x" % i.CRC, attribute_letters(i.external_attr & 0xFF),
-                 i.orig_filename) for i in infos]
+                 encryption_name(i), i.orig_filename) for i in infos]
 
 
 class Peers:

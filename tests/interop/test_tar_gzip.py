@@ -99,7 +99,7 @@ class TarFiles(cli.CliTestCase):
 class GzipFiles(cli.CliTestCase):
     def check_member(self, archive, name, content):
         listed = cli.listing(archive)
-        self.assertEqual(listed, [(str(len(content)), str(os.path.getsize(archive)), "00000000", "", name)])
+        self.assertEqual(listed, [(str(len(content)), str(os.path.getsize(archive)), "00000000", "", "-", name)])
         out = self.path("out-" + os.path.basename(archive))
         cli.run("extract", cli.native(archive), cli.native(out))
         with open(os.path.join(out, name), "rb") as f:

@@ -3,6 +3,7 @@
 #include "AddOptions.h"
 #include "AddOptionsPanel.h"
 #include "DialogScript.h"
+#include "EntryRecord.h"
 #include "ManagerTestSupport.h"
 #include "Settings.h"
 #include "TestSupport.h"
@@ -71,6 +72,12 @@ protected:
 };
 
 constexpr const char* kPeerOk = "No errors detected";
+
+void chooseEncryption(HWND password, int radio)
+{
+    setCheck(password, IDC_PASSWORD_AES, radio == IDC_PASSWORD_AES);
+    setCheck(password, IDC_PASSWORD_ZIPCRYPTO, radio == IDC_PASSWORD_ZIPCRYPTO);
+}
 
 TEST_F(Commands, OpenWithShowAddAddsTheChosenFiles)
 {
@@ -194,6 +201,7 @@ TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)
                          },
                          [](HWND password) {
                              setText(password, IDC_PASSWORD_EDIT, "s3cret");
+                             chooseEncryption(password, IDC_PASSWORD_ZIPCRYPTO);
                              press(password, IDOK);
                          }});
     EXPECT_EQ(methods, (Names{"Normal", "Fast", "Maximum", "None"}));
@@ -213,6 +221,41 @@ TEST_F(Commands, PasswordGivenOnceEncryptsLaterAddsToo)
     EXPECT_NE(right.find(kPeerOk), std::string::npos) << right;
     const std::string wrong = peerTest(archive, "-P wrong");
     EXPECT_EQ(wrong.find(" OK"), std::string::npos) << wrong;
+}
+
+// A new password encrypts with AES-256 unless the user picks Zip 2.0; the
+// dialog opens on the choice made last.
+TEST_F(Commands, PasswordDialogOffersAesFirstAndRemembersTheChoice)
+{
+    const std::string archive = folder + "strong.zip";
+    const std::string file = makeFile("strong.txt", std::string(5000, 's'));
+    window.open(archive);
+    bool aesPreselected = false;
+    run(ID_ACTIONS_PASSWORD, {[&](HWND password) {
+            aesPreselected = isChecked(password, IDC_PASSWORD_AES) && !isChecked(password, IDC_PASSWORD_ZIPCRYPTO);
+            setText(password, IDC_PASSWORD_EDIT, "s3cret");
+            press(password, IDOK);
+        }});
+    EXPECT_TRUE(aesPreselected);
+    std::vector<CString> files{file};
+    window.main().archive().addNewFiles(files, 0, false, true);
+    window.open(archive);
+    EXPECT_EQ(window.column(kColumnAttributes), (Names{"A AES-256"}));
+    window.main().archive().close();
+    const std::string tested = runOnHost("7z t -ps3cret '" + hostPath(archive) + "'");
+    EXPECT_NE(tested.find("Everything is Ok"), std::string::npos) << tested;
+
+    bool zipCryptoPreselected = false;
+    run(ID_ACTIONS_PASSWORD, {[](HWND password) {
+            chooseEncryption(password, IDC_PASSWORD_ZIPCRYPTO);
+            press(password, IDOK);
+        }});
+    run(ID_ACTIONS_PASSWORD, {[&](HWND password) {
+            zipCryptoPreselected = isChecked(password, IDC_PASSWORD_ZIPCRYPTO);
+            press(password, IDCANCEL);
+        }});
+    EXPECT_TRUE(zipCryptoPreselected);
+    EXPECT_EQ(window.main().getEncryption(), Encryption::ZipCrypto);
 }
 
 TEST_F(Commands, DeleteSelectedRemovesOnlyFromAWritableArchive)

@@ -89,10 +89,11 @@ protected:
 
     // Files of these names and contents, encrypted with the password.
     void makeEncryptedProgram(const std::vector<std::pair<std::string, std::string>>& files,
-                              const std::string& password)
+                              const std::string& password, Encryption encryption = Encryption::ZipCrypto)
     {
         ScriptedCallBack callback;
         callback.passwordForAdding = password;
+        callback.encryptionForAdding = encryption;
         {
             CZipFile archive(&callback);
             ASSERT_TRUE(archive.createNewZip(folder + "locked.zip"));
@@ -197,15 +198,19 @@ TEST_F(StubInstall, NoInstallsNothingAndStartsNothing)
 
 TEST_F(StubInstall, EncryptedEntriesAskOnceThroughThePasswordDialog)
 {
-    makeEncryptedProgram({{"first.txt", "first secret"}, {"second.bin", allByteValues()}}, "Open Sesame");
+    for (const Encryption encryption : {Encryption::ZipCrypto, Encryption::Aes256}) {
+        makeEncryptedProgram({{"first.txt", "first secret"}, {"second.bin", allByteValues()}}, "Open Sesame",
+                             encryption);
+        removeFolder(folder + "install");
 
-    Answers answers;
-    answers.passwords = {"Open Sesame"};
-    const StubRun result = run(answers);
-    EXPECT_EQ(result.passwordDialogs, 1);
-    EXPECT_EQ(result.windows.size(), 2u) << ::testing::PrintToString(textsOf(result));
-    EXPECT_EQ(installed("first.txt"), "first secret");
-    EXPECT_EQ(installed("second.bin"), allByteValues());
+        Answers answers;
+        answers.passwords = {"Open Sesame"};
+        const StubRun result = run(answers);
+        EXPECT_EQ(result.passwordDialogs, 1);
+        EXPECT_EQ(result.windows.size(), 2u) << ::testing::PrintToString(textsOf(result));
+        EXPECT_EQ(installed("first.txt"), "first secret");
+        EXPECT_EQ(installed("second.bin"), allByteValues());
+    }
 }
 
 TEST_F(StubInstall, AWrongOrMissingPasswordSkipsTheEntriesWithAWarning)
