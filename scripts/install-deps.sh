@@ -15,7 +15,7 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick
   zip unzip p7zip-full libarchive-tools
-  python3 tar gzip
+  python3 tar gzip time
 )
 
 # The 32-bit Linux build links the i386 libgcrypt, whose development package
