@@ -34,6 +34,18 @@ Encryption encryptionChoice(const std::string& name)
     return found->second;
 }
 
+// Every core unless told otherwise.
+unsigned threadCount(const Arguments& arguments)
+{
+    if (!arguments.has("--threads"))
+        return 0;
+    const std::string text = arguments.value("--threads");
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos
+        || std::stoul(text) == 0)
+        throw UsageError("--threads needs a number from 1 to 9999");
+    return static_cast<unsigned>(std::stoul(text));
+}
+
 // Full paths, so that stored names never hold "..": a folder stands for
 // every file below it, in a stable order.
 std::vector<CString> filesToAdd(const std::vector<std::string>& arguments)
@@ -84,7 +96,7 @@ std::vector<int32_t> indexesOfEntries(const CZipFile& archive, const std::vector
 
 int addCommand(const Words& words)
 {
-    Arguments arguments(words, {"--paths", "--no-replace"}, {"--level", "--password", "--encryption"});
+    Arguments arguments(words, {"--paths", "--no-replace"}, {"--level", "--password", "--encryption", "--threads"});
     if (arguments.positionals().size() < 2)
         throw UsageError("add needs an archive and at least one file");
     const uint32_t option = compressionOption(arguments.value("--level", "normal"));
@@ -93,6 +105,7 @@ int addCommand(const Words& words)
         filesToAdd({arguments.positionals().begin() + 1, arguments.positionals().end()});
     ConsoleCallBack callback(arguments.value("--password"), encryption);
     CZipFile archive(&callback);
+    archive.setThreadCount(threadCount(arguments));
     openOrCreate(archive, arguments.positionals()[0]);
     requireWritable(archive, arguments.positionals()[0]);
     archive.addNewFiles(files, option, arguments.has("--paths"), !arguments.has("--no-replace"));

@@ -18,7 +18,7 @@ const Command kCommands[] = {
     {"extract", "extract ARCHIVE DESTDIR [--password P]", extractCommand},
     {"test", "test ARCHIVE [--password P]", testCommand},
     {"add", "add ARCHIVE [--level normal|fast|max|none] [--paths] [--no-replace] [--password P]"
-            " [--encryption zipcrypto|aes256] FILE...",
+            " [--encryption zipcrypto|aes256] [--threads N] FILE...",
      addCommand},
     {"delete", "delete ARCHIVE NAME...", deleteCommand},
     {"comment", "comment ARCHIVE [TEXT]", commentCommand},

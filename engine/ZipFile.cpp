@@ -1,6 +1,8 @@
 #include "ZipFile.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 bool endsWith(const CString& text, const char* suffix)
@@ -21,8 +23,19 @@ bool isTarPath(const CString& path)
 }
 
 CZipFile::CZipFile(ICallBack* callback)
-    : centralDir_(this), file_(os::kInvalidFile), callback_(callback)
+    : centralDir_(this), file_(os::kInvalidFile), callback_(callback), threadCount_(0)
 {
+    setThreadCount(0);
+}
+
+void CZipFile::setThreadCount(unsigned count)
+{
+    threadCount_ = count > 0 ? count : std::max(1u, std::thread::hardware_concurrency());
+}
+
+unsigned CZipFile::threadCount() const
+{
+    return threadCount_;
 }
 
 CZipFile::~CZipFile()

@@ -49,6 +49,10 @@ public:
     CString getGlobalComment() const;
     void setGlobalComment(const CString& comment);
     void setPassword(const CString& password);
+    // Threads that deflate a large file's blocks side by side; 0 means one
+    // per core, 1 deflates as one stream on the calling thread.
+    void setThreadCount(unsigned count);
+    unsigned threadCount() const;
 
     // Byte stream over the archive file
     uint32_t read(char* buffer, uint32_t count, bool mayContinueOnNextDisk);
@@ -151,6 +155,7 @@ private:
     void removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNew);
     void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
                      uint64_t& addedEnd);
+    void dropUnfinishedEntry(uint64_t addedEnd);
     void addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level);
     void keepWhatIsIntact(const std::vector<CZipFileHeader*>& replaced, int firstNew, uint64_t dataEnd,
                           uint64_t addedEnd);
@@ -158,8 +163,11 @@ private:
                           int level);
     CString entryNameFor(const CString& path, bool keepFolderNames);
     void compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
-                       os::FileHandle target);
+                       int level, os::FileHandle target);
     void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);
+    void deflateInBlocks(os::FileHandle source, const CString& path, CZipFileHeader& header, int level,
+                         os::FileHandle target);
+    void writeBlock(const char* bytes, size_t count, os::FileHandle target, CZipFileHeader& header);
     void writeCompressed(uint32_t count, os::FileHandle target, CZipFileHeader& header);
     void encryptOutput(uint32_t count);
     void writeEntryData(uint32_t count, os::FileHandle target);
@@ -256,5 +264,6 @@ private:
     CZipBuffer inputBuffer_;
     CZipBuffer outputBuffer_;
     bool readOnly_ = true;
+    unsigned threadCount_;
     AllocationMap allocations_;
 };

@@ -2,6 +2,7 @@
 // the archive, then the directory written again.
 #include "ZipFile.h"
 
+#include "ParallelDeflate.h"
 #include "ZipBytes.h"
 
 #include <algorithm>
@@ -55,6 +56,10 @@ bool mayReachZip64(int64_t size)
 {
     return size >= 0 && dataBound(static_cast<uint64_t>(size)) >= zipbytes::kZip64Marker32;
 }
+
+// Thrown when the user cancels in the middle of a file: the entry goes, the
+// ones before it stay.
+struct AddingCancelled {};
 
 // A file the adding works from, closed however the adding ends.
 class ScopedFile {
@@ -160,12 +165,27 @@ void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, b
         if (callback_->checkForUserCancel())
             break;
         if (isAddable(path, path_)) {
-            addWholeOrNothing(path, option, keepFolderNames, level);
+            try {
+                addWholeOrNothing(path, option, keepFolderNames, level);
+            } catch (const AddingCancelled&) {
+                dropUnfinishedEntry(addedEnd);
+                break;
+            }
             addedEnd = static_cast<uint64_t>(myGetFileSize());
         }
         deflateEnd(&stream_);
         EmptyPtrList();
     }
+}
+
+// A spanned set's unfinished entry is still in its temporary file; anywhere
+// else its bytes are cut off so that the directory follows the last entry.
+void CZipFile::dropUnfinishedEntry(uint64_t addedEnd)
+{
+    if (spanningMode_)
+        return;
+    seekg(static_cast<int64_t>(addedEnd), begin);
+    setEndOfFile();
 }
 
 // An entry that fails while it is written leaves no record behind.
@@ -277,11 +297,11 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
         const CString folder = os::tempFolder();
         ScopedFile temporary(os::openFile(folder, os::OpenMode::TempDeleteOnClose),
                              "Couldn't open temporary file " + folder);
-        compressEntry(source.handle(), path, header, encrypt, temporary.handle());
+        compressEntry(source.handle(), path, header, encrypt, level, temporary.handle());
         refuseSizesPastReservation(header, path);
         finishSpannedEntry(header, temporary.handle());
     } else {
-        compressEntry(source.handle(), path, header, encrypt, os::kInvalidFile);
+        compressEntry(source.handle(), path, header, encrypt, level, os::kInvalidFile);
         refuseSizesPastReservation(header, path);
         finishEntryInPlace(header);
     }
@@ -299,7 +319,7 @@ void CZipFile::refuseSizesPastReservation(const CZipFileHeader& header, const CS
 }
 
 void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
-                             os::FileHandle target)
+                             int level, os::FileHandle target)
 {
     aes_.reset();
     if (encrypt && header.isAes()) {
@@ -308,7 +328,10 @@ void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFil
         CryptCryptHeader(static_cast<uint32_t>(header.modificationTime) << 16, outputBuffer_);
         writeEntryData(zipbytes::kEncryptionHeaderSize, target);
     }
-    deflateSource(source, path, header, target);
+    if (threadCount_ > 1 && os::fileSizeAtPath(path) > static_cast<int64_t>(zipdeflate::kBlockSize))
+        deflateInBlocks(source, path, header, level, target);
+    else
+        deflateSource(source, path, header, target);
     deflateEnd(&stream_);
     if (aes_)
         AesFinishEntry(header, target);
@@ -407,6 +430,53 @@ void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFil
             CheckForError(result);
     }
     writeCompressed(outputBuffer_.size() - stream_.avail_out, target, header);
+}
+
+// The blocks are read, and their deflated bytes encrypted and written, here
+// on the calling thread and in order; only the deflating is done beside it.
+// Cancel is looked at before each block.
+void CZipFile::deflateInBlocks(os::FileHandle source, const CString& path, CZipFileHeader& header, int level,
+                               os::FileHandle target)
+{
+    header.uncompressedSize = 0;
+    zipdeflate::ParallelDeflater deflater(level, threadCount_);
+    std::vector<char> window;
+    bool more = true;
+    while (more || !deflater.empty()) {
+        if (!more || deflater.full()) {
+            const zipdeflate::Block block = deflater.takeOldest();
+            header.crc32 = crc32_combine(header.crc32, block.crc, block.size);
+            header.uncompressedSize += block.size;
+            writeBlock(block.compressed.data(), block.compressed.size(), target, header);
+            continue;
+        }
+        if (callback_->checkForUserCancel())
+            throw AddingCancelled();
+        std::vector<char> input(window);
+        input.resize(window.size() + zipdeflate::kBlockSize);
+        uint32_t got = 0;
+        if (!os::readFile(source, input.data() + window.size(), zipdeflate::kBlockSize, got))
+            throw CZipLastErrorException("Failed to read input file " + path);
+        more = got == zipdeflate::kBlockSize;
+        if (got == 0)
+            continue;
+        input.resize(window.size() + got);
+        window.assign(input.end() - std::min<size_t>(input.size(), zipdeflate::kWindowSize), input.end());
+        const uint32_t dictionary = static_cast<uint32_t>(input.size() - got);
+        deflater.submit(std::move(input), dictionary);
+    }
+    writeBlock(zipdeflate::kFinalBlock, sizeof zipdeflate::kFinalBlock, target, header);
+}
+
+void CZipFile::writeBlock(const char* bytes, size_t count, os::FileHandle target, CZipFileHeader& header)
+{
+    while (count > 0) {
+        const uint32_t chunk = static_cast<uint32_t>(std::min<size_t>(count, outputBuffer_.size()));
+        std::copy(bytes, bytes + chunk, static_cast<char*>(outputBuffer_));
+        writeCompressed(chunk, target, header);
+        bytes += chunk;
+        count -= chunk;
+    }
 }
 
 // The compressed size is counted here: zlib's own total has only 32 bits on

@@ -1,0 +1,96 @@
+#include "ParallelDeflate.h"
+
+#include "ZipException.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace zipdeflate {
+namespace {
+constexpr int kMemoryLevel = 8;
+// Room for what a sync flush adds behind deflate's worst case.
+constexpr uint32_t kFlushRoom = 16;
+// The zlib failure every other deflate of the engine reports.
+constexpr char kFailure[] = "Extraction library error";
+
+class Deflater {
+public:
+    explicit Deflater(int level)
+    {
+        if (deflateInit2(&stream_, level, Z_DEFLATED, -MAX_WBITS, kMemoryLevel, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw CZipException(kFailure);
+    }
+    ~Deflater() { deflateEnd(&stream_); }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    void prime(const char* dictionary, uint32_t length)
+    {
+        if (length > 0 && deflateSetDictionary(&stream_, bytes(dictionary), length) != Z_OK)
+            throw CZipException(kFailure);
+    }
+
+    std::vector<char> flushed(const char* input, uint32_t length)
+    {
+        std::vector<char> output(deflateBound(&stream_, length) + kFlushRoom);
+        stream_.next_in = bytes(input);
+        stream_.avail_in = length;
+        stream_.next_out = bytes(output.data());
+        stream_.avail_out = static_cast<uInt>(output.size());
+        if (deflate(&stream_, Z_SYNC_FLUSH) != Z_OK || stream_.avail_in != 0 || stream_.avail_out == 0)
+            throw CZipException(kFailure);
+        output.resize(output.size() - stream_.avail_out);
+        return output;
+    }
+
+private:
+    static Bytef* bytes(const char* data) { return reinterpret_cast<Bytef*>(const_cast<char*>(data)); }
+
+    z_stream stream_{};
+};
+
+Block deflateBlock(const std::vector<char>& input, uint32_t dictionaryLength, int level)
+{
+    const char* data = input.data() + dictionaryLength;
+    Block block;
+    block.size = static_cast<uint32_t>(input.size()) - dictionaryLength;
+    block.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data), block.size));
+    Deflater deflater(level);
+    deflater.prime(input.data(), dictionaryLength);
+    block.compressed = deflater.flushed(data, block.size);
+    return block;
+}
+}
+
+ParallelDeflater::ParallelDeflater(int level, unsigned threads)
+    : level_(level), mostPending_(std::max(1u, threads))
+{
+}
+
+bool ParallelDeflater::full() const
+{
+    return pending_.size() >= mostPending_;
+}
+
+bool ParallelDeflater::empty() const
+{
+    return pending_.empty();
+}
+
+void ParallelDeflater::submit(std::vector<char> input, uint32_t dictionaryLength)
+{
+    const int level = level_;
+    pending_.push_back(std::async(std::launch::async, [input = std::move(input), dictionaryLength, level] {
+        return deflateBlock(input, dictionaryLength, level);
+    }));
+}
+
+Block ParallelDeflater::takeOldest()
+{
+    std::future<Block> oldest = std::move(pending_.front());
+    pending_.pop_front();
+    return oldest.get();
+}
+
+} // namespace zipdeflate
