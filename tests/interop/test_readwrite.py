@@ -75,6 +75,35 @@ class WrittenByUs(cli.CliTestCase):
         for name in os.listdir(out):
             self.assertTrue(filecmp.cmp(os.path.join(out, name), self.find(tree, name), shallow=False), name)
 
+    def test_blocks_deflated_on_several_threads(self):
+        """Files around the 512 KiB block deflated on three threads, in the
+        clear and with both encryptions (unzip and Python know no AES), and
+        one thread giving the same entries as one stream."""
+        block = 512 * 1024
+        pieces = os.urandom(40000) + b"text that compresses " * 60000
+        folder = self.path("blocks")
+        content = lambda size: (pieces * (size // len(pieces) + 1))[:size]
+        for size in (0, 1, block - 1, block, block + 1, 5 * block + 7):
+            self.write("blocks/f%d.bin" % size, content(size))
+        for encryption in ("", "zipcrypto", "aes256"):
+            archive = self.path("threads-%s.zip" % encryption)
+            secret = ["--password", PASSWORD, "--encryption", encryption] if encryption else []
+            cli.run("add", cli.native(archive), "--threads", "3", *secret, cli.native(folder))
+            peers = (cli.Peers.seven_zip,) if encryption == "aes256" else (cli.Peers.unzip, cli.Peers.seven_zip,
+                                                                         cli.Peers.python)
+            for peer in peers:
+                self.assertTrue(peer(archive, PASSWORD if encryption else None), (encryption, peer.__name__))
+            out = self.path("out-" + encryption)
+            cli.run("extract", cli.native(archive), cli.native(out), *secret[:2])
+            self.assertEqual(filecmp.dircmp(folder, out).diff_files + filecmp.dircmp(folder, out).left_only, [])
+        one = self.path("one.zip")
+        cli.run("add", cli.native(one), "--threads", "1", cli.native(folder))
+        with zipfile.ZipFile(one) as zf:
+            self.assertEqual(zf.read("f%d.bin" % (5 * block + 7)), content(5 * block + 7))
+        self.assertNotEqual(cli.listing(one), cli.listing(self.path("threads-.zip")))
+        self.assertNotEqual(cli.run("add", cli.native(one), "--threads", "0", cli.native(folder),
+                                    check=False).returncode, 0)
+
     def test_replace_and_no_replace(self):
         archive = self.path("r.zip")
         first = self.write("a/same.txt", b"first")

@@ -147,7 +147,7 @@ class FullSize(cli.CliTestCase):
     def test_ours_with_an_entry_past_4gib(self):
         archive = self.path("ours.zip")
         big = sparse_file(self.path("big.bin"))
-        cli.run("add", cli.native(archive), "--level", "fast", cli.native(big),
+        cli.run("add", cli.native(archive), "--level", "fast", "--threads", "2", cli.native(big),
                 cli.native(self.write("small.txt", b"small")))
         self.assertEqual(cli.listing(archive), cli.python_listing(archive))
         self.assertEqual(cli.listing(archive)[0][0], str(os.path.getsize(big)))
