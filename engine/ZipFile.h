@@ -14,9 +14,14 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <future>
 #include <map>
 #include <memory>
 #include <vector>
+
+namespace zipdeflate {
+struct Block;
+}
 
 // The one object through which a program works on an archive: a zip archive
 // it can read and change, or a tar or gzip file it can only read.
@@ -156,14 +161,17 @@ private:
     void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
                      uint64_t& addedEnd);
     void dropUnfinishedEntry(uint64_t addedEnd);
-    void addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level);
+    std::vector<CString> filesToDeflateAhead(const std::vector<CString>& files) const;
+    void addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level,
+                           std::future<zipdeflate::Block>* deflated);
     void keepWhatIsIntact(const std::vector<CZipFileHeader*>& replaced, int firstNew, uint64_t dataEnd,
                           uint64_t addedEnd);
-    bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt,
-                          int level);
+    bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt, int level,
+                          std::future<zipdeflate::Block>* deflated);
     CString entryNameFor(const CString& path, bool keepFolderNames);
     void compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
-                       int level, os::FileHandle target);
+                       int level, std::future<zipdeflate::Block>* deflated, os::FileHandle target);
+    bool writeDeflatedAhead(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target);
     void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);
     void deflateInBlocks(os::FileHandle source, const CString& path, CZipFileHeader& header, int level,
                          os::FileHandle target);

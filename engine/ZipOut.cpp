@@ -3,6 +3,7 @@
 #include "ZipFile.h"
 
 #include "ParallelDeflate.h"
+#include "ScopedFile.h"
 #include "ZipBytes.h"
 
 #include <algorithm>
@@ -61,22 +62,6 @@ bool mayReachZip64(int64_t size)
 // ones before it stay.
 struct AddingCancelled {};
 
-// A file the adding works from, closed however the adding ends.
-class ScopedFile {
-public:
-    ScopedFile(os::FileHandle handle, const CString& failure) : handle_(handle)
-    {
-        if (handle_ == os::kInvalidFile)
-            throw CZipLastErrorException(failure);
-    }
-    ~ScopedFile() { os::closeFile(handle_); }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-    os::FileHandle handle() const { return handle_; }
-
-private:
-    os::FileHandle handle_;
-};
 }
 
 bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool keepFolderNames,
@@ -161,12 +146,15 @@ void CZipFile::removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNe
 void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
                            uint64_t& addedEnd)
 {
-    for (const CString& path : files) {
+    zipdeflate::FilesAhead ahead(filesToDeflateAhead(files), level, threadCount_);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const CString& path = files[i];
         if (callback_->checkForUserCancel())
             break;
         if (isAddable(path, path_)) {
+            std::future<zipdeflate::Block> deflated;
             try {
-                addWholeOrNothing(path, option, keepFolderNames, level);
+                addWholeOrNothing(path, option, keepFolderNames, level, ahead.take(i, deflated) ? &deflated : nullptr);
             } catch (const AddingCancelled&) {
                 dropUnfinishedEntry(addedEnd);
                 break;
@@ -176,6 +164,21 @@ void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, b
         deflateEnd(&stream_);
         EmptyPtrList();
     }
+}
+
+// With several threads, the files of at most a block are deflated side by
+// side ahead of the writer; larger ones are deflated in blocks as they come.
+std::vector<CString> CZipFile::filesToDeflateAhead(const std::vector<CString>& files) const
+{
+    std::vector<CString> ahead(files.size());
+    if (threadCount_ < 2 || gzipMode_ || tarMode_)
+        return ahead;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const int64_t size = os::fileSizeAtPath(files[i]);
+        if (size >= 0 && size <= static_cast<int64_t>(zipdeflate::kBlockSize) && isAddable(files[i], path_))
+            ahead[i] = files[i];
+    }
+    return ahead;
 }
 
 // A spanned set's unfinished entry is still in its temporary file; anywhere
@@ -189,11 +192,12 @@ void CZipFile::dropUnfinishedEntry(uint64_t addedEnd)
 }
 
 // An entry that fails while it is written leaves no record behind.
-void CZipFile::addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level)
+void CZipFile::addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level,
+                                 std::future<zipdeflate::Block>* deflated)
 {
     const int entriesBefore = centralDir_.getHeaderCount();
     try {
-        addSingleNewFile(path, option, keepFolderNames, !password_.empty(), level);
+        addSingleNewFile(path, option, keepFolderNames, !password_.empty(), level, deflated);
     } catch (...) {
         deflateEnd(&stream_);
         if (centralDir_.getHeaderCount() > entriesBefore)
@@ -262,7 +266,8 @@ CString CZipFile::entryNameFor(const CString& path, bool keepFolderNames)
     return keepFolderNames ? name : name.substr(name.rfind('/') + 1);
 }
 
-bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNames, bool encrypt, int level)
+bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNames, bool encrypt, int level,
+                                std::future<zipdeflate::Block>* deflated)
 {
     if (gzipMode_ || tarMode_)
         return true;
@@ -297,11 +302,11 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
         const CString folder = os::tempFolder();
         ScopedFile temporary(os::openFile(folder, os::OpenMode::TempDeleteOnClose),
                              "Couldn't open temporary file " + folder);
-        compressEntry(source.handle(), path, header, encrypt, level, temporary.handle());
+        compressEntry(source.handle(), path, header, encrypt, level, deflated, temporary.handle());
         refuseSizesPastReservation(header, path);
         finishSpannedEntry(header, temporary.handle());
     } else {
-        compressEntry(source.handle(), path, header, encrypt, level, os::kInvalidFile);
+        compressEntry(source.handle(), path, header, encrypt, level, deflated, os::kInvalidFile);
         refuseSizesPastReservation(header, path);
         finishEntryInPlace(header);
     }
@@ -319,7 +324,7 @@ void CZipFile::refuseSizesPastReservation(const CZipFileHeader& header, const CS
 }
 
 void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
-                             int level, os::FileHandle target)
+                             int level, std::future<zipdeflate::Block>* deflated, os::FileHandle target)
 {
     aes_.reset();
     if (encrypt && header.isAes()) {
@@ -328,10 +333,12 @@ void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFil
         CryptCryptHeader(static_cast<uint32_t>(header.modificationTime) << 16, outputBuffer_);
         writeEntryData(zipbytes::kEncryptionHeaderSize, target);
     }
-    if (threadCount_ > 1 && os::fileSizeAtPath(path) > static_cast<int64_t>(zipdeflate::kBlockSize))
-        deflateInBlocks(source, path, header, level, target);
-    else
-        deflateSource(source, path, header, target);
+    if (!deflated || !writeDeflatedAhead(deflated->get(), header, target)) {
+        if (threadCount_ > 1 && os::fileSizeAtPath(path) > static_cast<int64_t>(zipdeflate::kBlockSize))
+            deflateInBlocks(source, path, header, level, target);
+        else
+            deflateSource(source, path, header, target);
+    }
     deflateEnd(&stream_);
     if (aes_)
         AesFinishEntry(header, target);
@@ -466,6 +473,16 @@ void CZipFile::deflateInBlocks(os::FileHandle source, const CString& path, CZipF
         deflater.submit(std::move(input), dictionary);
     }
     writeBlock(zipdeflate::kFinalBlock, sizeof zipdeflate::kFinalBlock, target, header);
+}
+
+bool CZipFile::writeDeflatedAhead(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target)
+{
+    if (!deflated.whole)
+        return false;
+    header.crc32 = deflated.crc;
+    header.uncompressedSize = deflated.size;
+    writeBlock(deflated.compressed.data(), deflated.compressed.size(), target, header);
+    return true;
 }
 
 void CZipFile::writeBlock(const char* bytes, size_t count, os::FileHandle target, CZipFileHeader& header)

@@ -52,6 +52,11 @@ struct Adding {
             writeBytes(folder + name, content);
             paths.push_back(folder + name);
         }
+        addPaths(paths, option);
+    }
+
+    void addPaths(std::vector<CString> paths, uint32_t option = 0)
+    {
         ASSERT_TRUE(archive.addNewFiles(paths, option, false, true));
         archive.close();
         ASSERT_TRUE(archive.openZipFile(archivePath));
@@ -150,4 +155,22 @@ TEST(ParallelAdding, CancelInTheMiddleOfAFileKeepsTheFilesBefore)
     ASSERT_EQ(adding.archive.getFileCount(), 1);
     EXPECT_EQ(readEntry(adding.archive, 0), "small");
     EXPECT_LT(readBytes(adding.archivePath).size(), 1000u) << "nothing of the large file is left";
+}
+
+TEST(ParallelAdding, SmallFilesSideBySideGiveTheArchiveOfOneThreadInTheUsersOrder)
+{
+    const std::string folder = scratchFolder();
+    std::vector<CString> paths;
+    for (const char* name : {"c.txt", "a.txt", "empty", "d.txt", "b.txt", "e.txt"}) {
+        paths.push_back(folder + name);
+        writeBytes(paths.back(), mixed(paths.size() == 3 ? 0 : 20000 * paths.size() + kBlock / 2));
+    }
+    Adding single(1);
+    Adding several(3);
+    single.addPaths(paths);
+    several.addPaths(paths);
+    ASSERT_EQ(several.archive.getFileCount(), 6);
+    EXPECT_EQ(several.archive.getFileHeader(1)->name, "a.txt");
+    EXPECT_EQ(several.archive.getFileHeader(5)->name, "e.txt");
+    EXPECT_TRUE(readBytes(several.archivePath) == readBytes(single.archivePath));
 }
