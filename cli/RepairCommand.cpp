@@ -1,0 +1,39 @@
+// repair: a new directory for an archive whose directory is gone, written to
+// a new file; the damaged archive stays as it is.
+#include "Archive.h"
+#include "Arguments.h"
+#include "Commands.h"
+#include "ConsoleCallBack.h"
+
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+// "name.zip" becomes "name.repaired.zip"; a name without a suffix gets one.
+std::string repairedName(const std::string& path)
+{
+    const size_t folderEnd = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    const bool hasSuffix = dot != std::string::npos && (folderEnd == std::string::npos || dot > folderEnd + 1);
+    return hasSuffix ? path.substr(0, dot) + ".repaired" + path.substr(dot) : path + ".repaired";
+}
+}
+
+int repairCommand(const Words& words)
+{
+    Arguments arguments(words, {}, {});
+    arguments.requirePositionals(1, 2);
+    const std::string& path = arguments.positionals()[0];
+    const std::string target = arguments.positionals().size() > 1 ? arguments.positionals()[1] : repairedName(path);
+    ConsoleCallBack callback;
+    CZipFile archive(&callback);
+    if (opensWhole(archive, path)) {
+        std::cout << "The directory of " << path << " is sound: nothing to repair\n";
+        return 0;
+    }
+    if (archive.isGzipMode() || archive.isTarMode() || !archive.openRecovered(path))
+        throw std::runtime_error("No entry of " + path + " could be recovered");
+    archive.writeRepaired(target);
+    std::cout << "Wrote " << archive.getFileCount() << " entries to " << target << "\n";
+    return 0;
+}
