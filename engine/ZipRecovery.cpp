@@ -20,7 +20,7 @@ constexpr uint32_t kChunk = 1 << 16;
 // all of them together get a few passes over the file, and then the search
 // ends with what it has.
 constexpr uint64_t kPasses = 8;
-constexpr uint64_t kSlack = 64 << 20;
+constexpr uint64_t kSlack = 16 << 20;
 
 // The bytes asked for, read a window at a time: a search through the file
 // costs one read per window, not one per position.
