@@ -8,23 +8,12 @@
 #include <iostream>
 #include <stdexcept>
 
-namespace {
-// "name.zip" becomes "name.repaired.zip"; a name without a suffix gets one.
-std::string repairedName(const std::string& path)
-{
-    const size_t folderEnd = path.find_last_of("/\\");
-    const size_t dot = path.rfind('.');
-    const bool hasSuffix = dot != std::string::npos && (folderEnd == std::string::npos || dot > folderEnd + 1);
-    return hasSuffix ? path.substr(0, dot) + ".repaired" + path.substr(dot) : path + ".repaired";
-}
-}
-
 int repairCommand(const Words& words)
 {
     Arguments arguments(words, {}, {});
     arguments.requirePositionals(1, 2);
     const std::string& path = arguments.positionals()[0];
-    const std::string target = arguments.positionals().size() > 1 ? arguments.positionals()[1] : repairedName(path);
+    const std::string target = arguments.positionals().size() > 1 ? arguments.positionals()[1] : CZipFile::repairedPath(path);
     ConsoleCallBack callback;
     CZipFile archive(&callback);
     if (opensWhole(archive, path)) {

@@ -41,6 +41,8 @@ public:
     // file with a fresh directory, and opens that; the damaged archive stays
     // as it is. A file already at target is never overwritten.
     bool writeRepaired(const CString& target);
+    // Where a repair writes by default: "name.zip" becomes "name.repaired.zip".
+    static CString repairedPath(const CString& path);
     void close();
     bool is_open() const;
     bool fail() const;

@@ -380,6 +380,14 @@ bool CZipFile::isRecovered() const
     return recovered_;
 }
 
+CString CZipFile::repairedPath(const CString& path)
+{
+    const size_t folderEnd = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    const bool hasSuffix = dot != CString::npos && (folderEnd == CString::npos || dot > folderEnd + 1);
+    return hasSuffix ? path.substr(0, dot) + ".repaired" + path.substr(dot) : path + ".repaired";
+}
+
 // The name is taken first, by a file made anew, so that nothing already
 // there is written over; a repair that fails leaves no file behind.
 bool CZipFile::writeRepaired(const CString& target)
