@@ -51,12 +51,12 @@ def extents(archive):
 
 
 def cut_points(archive):
-    """Every local header boundary, inside each header and its data, and
-    inside the directory."""
+    """Every local header boundary, inside each entry's data, and inside the
+    directory (the engine's tests cut their archive at every byte)."""
     entries, directory = extents(archive)
     points = {directory + 10, os.path.getsize(archive) - 8}
     for _, start, end in entries:
-        points.update({start, start + 12, (start + end) // 2, end})
+        points.update({start, (start + end) // 2, end})
     return sorted(points)
 
 
