@@ -13,7 +13,8 @@ int repairCommand(const Words& words)
     Arguments arguments(words, {}, {});
     arguments.requirePositionals(1, 2);
     const std::string& path = arguments.positionals()[0];
-    const std::string target = arguments.positionals().size() > 1 ? arguments.positionals()[1] : CZipFile::repairedPath(path);
+    const std::string target =
+        arguments.positionals().size() > 1 ? arguments.positionals()[1] : CZipFile::repairedPath(path);
     ConsoleCallBack callback;
     CZipFile archive(&callback);
     if (opensWhole(archive, path)) {

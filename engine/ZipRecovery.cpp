@@ -105,14 +105,16 @@ public:
         while (findSignature(position)) {
             Entry entry;
             const Verdict verdict = tryEntry(position, entry);
-            if (verdict == Verdict::CutShort || budget_ == 0)
+            if (verdict == Verdict::Entry) {
+                position = entry.end;
+                found.push_back(std::move(entry));
+            } else if (verdict == Verdict::CutShort) {
                 break;
-            if (verdict == Verdict::NotEntry) {
+            } else {
                 ++position;
-                continue;
             }
-            position = entry.end;
-            found.push_back(std::move(entry));
+            if (budget_ == 0)
+                break;
         }
         return found;
     }
@@ -326,7 +328,8 @@ private:
             if (result != Z_OK && result != Z_STREAM_END)
                 return Verdict::NotEntry;
             const uint32_t produced = kChunk - stream.avail_out;
-            decoded.crc = static_cast<uint32_t>(::crc32(decoded.crc, reinterpret_cast<Bytef*>(output_.data()), produced));
+            decoded.crc =
+                static_cast<uint32_t>(::crc32(decoded.crc, reinterpret_cast<Bytef*>(output_.data()), produced));
             decoded.uncompressed += produced;
         }
         decoded.compressed = taken - stream.avail_in;

@@ -158,7 +158,8 @@ TEST_F(EntryListView, ArchiveWithoutDirectoryOpensReadOnlyAndRepairs)
     }
     ASSERT_EQ(shown.size(), 1u);
     const std::string repaired = folder + "cut.repaired.zip";
-    EXPECT_EQ(shown[0], "Packrook|Write the 2 entries found to a new archive with a fresh directory?\r\n\r\n" + repaired);
+    EXPECT_EQ(shown[0],
+              "Packrook|Write the 2 entries found to a new archive with a fresh directory?\r\n\r\n" + repaired);
     EXPECT_EQ(window.title(), "Packrook   " + repaired);
     EXPECT_FALSE(window.menuEnabled(ID_FILE_REPAIR));
     EXPECT_TRUE(window.menuEnabled(ID_ACTIONS_ADD));
