@@ -1,31 +1,14 @@
 #include "Archive.h"
 
 #include <algorithm>
-#include <iostream>
 #include <stdexcept>
 
-bool opensWhole(CZipFile& archive, const std::string& path)
+void openExisting(CZipFile& archive, const std::string& path)
 {
     if (os::fileAttributes(path) == os::kNoAttributes)
         throw std::runtime_error("No such file: " + path);
-    try {
-        return archive.openZipFile(path);
-    } catch (const CZipException&) {
-        archive.close();
-        return false;
-    }
-}
-
-// A zip archive whose directory is gone still shows what its local headers
-// hold, read-only, with a word on how to give it a directory again.
-void openExisting(CZipFile& archive, const std::string& path)
-{
-    if (opensWhole(archive, path))
-        return;
-    if (archive.isGzipMode() || archive.isTarMode() || !archive.openRecovered(path))
+    if (!archive.openZipFile(path))
         throw std::runtime_error("Not an archive: " + path);
-    std::cerr << "The directory of " << path << " is missing or damaged: its entries were read from their "
-              << "local headers, read-only; \"packrook-cli repair\" writes it a new one\n";
 }
 
 void requireWritable(const CZipFile& archive, const std::string& path)

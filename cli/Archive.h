@@ -6,10 +6,7 @@
 #include <filesystem>
 #include <string>
 
-// Opens an existing archive through its directory; false when that fails.
-bool opensWhole(CZipFile& archive, const std::string& path);
-// Opens an existing archive, through its directory or else read-only from
-// its local headers, or throws a message that says why it is not one.
+// Opens an existing archive or throws a message that says why it is not one.
 void openExisting(CZipFile& archive, const std::string& path);
 void requireWritable(const CZipFile& archive, const std::string& path);
 

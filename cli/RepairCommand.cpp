@@ -8,6 +8,23 @@
 #include <iostream>
 #include <stdexcept>
 
+namespace {
+// Whether the archive opens through its directory, as every other command
+// opens it; an archive that does not is left closed.
+bool opensWhole(CZipFile& archive, const std::string& path)
+{
+    if (os::fileAttributes(path) == os::kNoAttributes)
+        throw std::runtime_error("No such file: " + path);
+    try {
+        if (archive.openZipFile(path))
+            return true;
+    } catch (const CZipException&) {
+    }
+    archive.close();
+    return false;
+}
+}
+
 int repairCommand(const Words& words)
 {
     Arguments arguments(words, {}, {});

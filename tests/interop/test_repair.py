@@ -152,19 +152,16 @@ class RepairTestCase(cli.CliTestCase):
                 self.check_repair(*self.made_by_python("python-%d-%d.zip" % (stream, compression), stream,
                                                        compression))
 
-    def test_damaged_original_stays_and_target_is_never_replaced(self):
+    def test_damaged_original_and_existing_target_stay(self):
         archive, _ = self.made_by_python("python.zip", False, zipfile.ZIP_DEFLATED)
-        entries, directory = extents(archive)
+        _, directory = extents(archive)
         with open(archive, "r+b") as f:
             f.truncate(directory)
         target = self.write("taken.zip", b"someone else's file")
         result = cli.run("repair", cli.native(archive), cli.native(target), check=False)
         self.assertNotEqual(result.returncode, 0)
         self.assertEqual(open(target, "rb").read(), b"someone else's file")
-        listed = cli.run("list", cli.native(archive))
-        self.assertIn("read-only", listed.err)
-        self.assertEqual([name for *_, name in cli.listing(archive)], [name for name, _, _ in entries])
-        self.assertIn("read-only", cli.run("delete", cli.native(archive), "readme.txt", check=False).err)
+        self.assertIn("Not an archive", cli.run("list", cli.native(archive), check=False).err)
         self.assertEqual(os.path.getsize(archive), directory)
 
 
