@@ -11,7 +11,7 @@
 #include <map>
 
 namespace {
-constexpr int kFirstRecentPosition = 6;
+constexpr int kFirstRecentPosition = 7;
 constexpr int kRecentCommands[settings::kRecentCount] = {ID_FILE_RECENT1, ID_FILE_RECENT2, ID_FILE_RECENT3,
                                                          ID_FILE_RECENT4};
 
