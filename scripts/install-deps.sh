@@ -9,13 +9,13 @@ packages=(
   cmake g++ googletest zlib1g-dev
   gcc-multilib g++-multilib lib32z1-dev qemu-user-static
   clang libclang-rt-14-dev
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   libgcrypt20-dev libgpg-error-dev
   libwine-dev
   wine wine64
   xvfb xdotool imagemagick
   zip unzip p7zip-full libarchive-tools
-  python3 tar gzip
+  python3 tar gzip time
 )
 
 # The 32-bit Linux build links the i386 libgcrypt, whose development package
