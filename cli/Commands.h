@@ -14,3 +14,4 @@ int deleteCommand(const Words& words);
 int commentCommand(const Words& words);
 int sfxCommand(const Words& words);
 int exeParamsCommand(const Words& words);
+int repairCommand(const Words& words);

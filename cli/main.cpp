@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"comment", "comment ARCHIVE [TEXT]", commentCommand},
     {"sfx", "sfx ARCHIVE OUT.exe [--install-dir D] [--run FILE]", sfxCommand},
     {"exe-params", "exe-params FILE [--set INSTALLDIR RUNFILE]", exeParamsCommand},
+    {"repair", "repair ARCHIVE [REPAIRED]", repairCommand},
 };
 
 int usage(const std::string& problem)

@@ -197,6 +197,20 @@ bool CZipCentralDir::parseCentralDir()
     return true;
 }
 
+void CZipCentralDir::takeRecovered(std::vector<std::unique_ptr<CZipFileHeader>> headers)
+{
+    removeHeaders();
+    end_ = EndRecord();
+    prefix_ = 0;
+    loaded_ = false;
+    sound_ = false;
+    for (auto& header : headers)
+        headers_.push_back(header.release());
+    recordOrder_ = headers_;
+    indexed_ = false;
+    SortHeaders();
+}
+
 void CZipCentralDir::readEndRecord(uint32_t distance)
 {
     std::vector<char> block(distance + 1, '\0');

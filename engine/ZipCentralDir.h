@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 class CZipFile;
@@ -34,6 +35,10 @@ public:
     CZipCentralDir& operator=(const CZipCentralDir&) = delete;
 
     bool parseCentralDir();
+    // Entries found from their local headers, in file order, in place of a
+    // directory that is gone. Nothing is on disk to be cut or rewritten, and
+    // the archive counts as unsound: it is not to be changed.
+    void takeRecovered(std::vector<std::unique_ptr<CZipFileHeader>> headers);
     int getHeaderCount() const;
     const CZipFileHeader* getFileHeader(long index) const;
     CZipFileHeader* getFileHeader(long index);

@@ -207,6 +207,8 @@ void CZipFile::close()
     file_ = os::kInvalidFile;
     centralDir_.closeFile();
     centralDir_.close();
+    recovered_ = false;
+    recoveredEnds_.clear();
 }
 
 bool CZipFile::is_open() const

@@ -38,6 +38,16 @@ public:
     bool openZipFile(const CString& path);
     bool createNewZip(CString path);
     bool parseCentralDir();
+    // An archive without a usable directory, read from its local headers:
+    // every entry whose data is all there, read-only. False when none is.
+    bool openRecovered(const CString& path);
+    bool isRecovered() const;
+    // Writes the recovered entries, and any data in front of them, to a new
+    // file with a fresh directory, and opens that; the damaged archive stays
+    // as it is. A file already at target is never overwritten.
+    bool writeRepaired(const CString& target);
+    // Where a repair writes by default: "name.zip" becomes "name.repaired.zip".
+    static CString repairedPath(const CString& path);
     void close();
     bool is_open() const;
     bool fail() const;
@@ -207,6 +217,10 @@ private:
     uint32_t dropRemovedBytes(const std::vector<Extent>& extents, size_t i, uint64_t from, uint64_t until);
     void settleEntries(const std::vector<Extent>& extents, uint64_t frontier, bool completed);
 
+    // Recovery
+    void copyRecovered(os::FileHandle target, const CString& targetPath);
+    void copyBytes(uint64_t from, uint64_t count, os::FileHandle target, const CString& targetPath);
+
     // Self-extracting programs
     class ExeTarget;
     bool writeExe(const CString& stubPath, const CString& exePath, const CString& installDir,
@@ -273,5 +287,8 @@ private:
     CZipBuffer outputBuffer_;
     bool readOnly_ = true;
     unsigned threadCount_;
+    // Read from local headers: where each entry's bytes end, in entry order.
+    bool recovered_ = false;
+    std::vector<uint64_t> recoveredEnds_;
     AllocationMap allocations_;
 };

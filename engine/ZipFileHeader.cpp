@@ -329,12 +329,13 @@ bool CZipFileHeader::localHeaderFits(const char* record) const
 
 // Sizes of all ones continue in the local ZIP64 block, which holds both of
 // them; a block with only one holds whichever is all ones.
-bool CZipFileHeader::localMatches(const char* record, const CString& localExtra) const
+void CZipFileHeader::localSizes(const char* record, const CString& localExtra, uint64_t& compressed,
+                                uint64_t& uncompressed)
 {
-    uint64_t compressed = get32(record + 18);
-    uint64_t uncompressed = get32(record + 22);
+    compressed = get32(record + 18);
+    uncompressed = get32(record + 22);
     if (compressed != kZip64Marker32 && uncompressed != kZip64Marker32)
-        return CheckCrcAndSizes(record + 14);
+        return;
     CString block;
     zipextra::find(localExtra, zipextra::kZip64, block);
     const bool both = block.size() >= 16;
@@ -342,7 +343,34 @@ bool CZipFileHeader::localMatches(const char* record, const CString& localExtra)
         uncompressed = get64(block.data());
     if (compressed == kZip64Marker32 && block.size() >= (both ? 16u : 8u))
         compressed = get64(block.data() + (both ? 8 : 0));
+}
+
+bool CZipFileHeader::localMatches(const char* record, const CString& localExtra) const
+{
+    uint64_t compressed = 0;
+    uint64_t uncompressed = 0;
+    localSizes(record, localExtra, compressed, uncompressed);
     return get32(record + 14) == crc32 && compressed == compressedSize && uncompressed == uncompressedSize;
+}
+
+void CZipFileHeader::readLocalRecord(CZipFile* file, const char* record, const CString& storedName,
+                                     const CString& localExtra, uint64_t offset)
+{
+    owner_ = file;
+    signature = kCentralSignature;
+    versionNeeded = get16(record + 4);
+    flags = get16(record + 6);
+    method = get16(record + 8);
+    modificationTime = get16(record + 10);
+    modificationDate = get16(record + 12);
+    crc32 = get32(record + 14);
+    localSizes(record, localExtra, compressedSize, uncompressedSize);
+    recordName = storedName;
+    nameLength = static_cast<uint16_t>(storedName.size());
+    extraField = localExtra;
+    extraLength = static_cast<uint16_t>(localExtra.size());
+    localHeaderOffset = offset;
+    decodeName();
 }
 
 bool CZipFileHeader::CheckCrcAndSizes(const char* values) const

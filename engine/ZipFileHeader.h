@@ -30,6 +30,14 @@ public:
     // dataStart there, and got bytes came in all.
     bool readLocal(uint32_t& dataStart, uint32_t& got) const;
     bool CheckCrcAndSizes(const char* values) const;
+    // Takes an entry from its local header alone (record: the header's fixed
+    // part), as when the directory is gone; its sizes may still be zeros that
+    // a data descriptor behind the data puts right.
+    void readLocalRecord(CZipFile* file, const char* record, const CString& storedName, const CString& localExtra,
+                         uint64_t offset);
+    // Sizes of all ones in a local header, read on in its ZIP64 block.
+    static void localSizes(const char* record, const CString& localExtra, uint64_t& compressed,
+                           uint64_t& uncompressed);
     void SetTime(const CString& path);
     // A new entry's name as this system spells it.
     void setName(const CString& systemName);

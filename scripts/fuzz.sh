@@ -36,7 +36,10 @@ def tar_of(paths, fmt):
 
 for path in sorted(glob.glob(os.path.join(testdata, "*.zip"))):
     with open(path, "rb") as f:
-        seed(os.path.basename(path), f.read(), 0)
+        data = f.read()
+    seed(os.path.basename(path), data, 0)
+    # Cut inside the directory: the recovery reader's seed.
+    seed("cut-" + os.path.basename(path), data[:len(data) * 9 // 10], 0)
 listings = sorted(glob.glob(os.path.join(testdata, "*.list")))[:4]
 for name, fmt in (("gnu", tarfile.GNU_FORMAT), ("pax", tarfile.PAX_FORMAT), ("ustar", tarfile.USTAR_FORMAT)):
     seed(name + ".tar", tar_of(listings, fmt), 1)

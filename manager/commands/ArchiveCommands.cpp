@@ -15,6 +15,10 @@ namespace {
 constexpr const char* kCaption = "Packrook";
 constexpr const char* kNotAnArchive =
     "Packrook cannot open this type of file.\r\n\r\nIt does not have a standard Zip file format";
+constexpr const char* kRecoveredNote =
+    "The directory of this archive is missing or damaged: a change to it may have been cut short.\r\n\r\n"
+    "Its entries were read from their own headers and are shown read-only. Repair in the File menu writes "
+    "them to a new archive with a fresh directory; this file stays as it is.";
 constexpr char kOpenFilters[] = "Zip    (*.zip)\0*.ZIP\0Self Extracting    (*.exe)\0*.EXE\0TAR    (*.tar)\0*.TAR\0"
                                 "GZIP    (*.gzip)\0*.gzip\0All    (*.*)\0*.*\0";
 constexpr char kNewFilters[] = "Zip    (*.zip)\0*.ZIP\0All    (*.*)\0*.*\0";
@@ -185,12 +189,58 @@ void MainWindow::openOrCreatePending()
             addPendingFiles();
         return;
     }
-    const bool opened = archive_.openZipFile(archivePath_);
+    const bool opened = openZipOrRecovered();
     readerOpen_ = opened && (archive_.isTarMode() || archive_.isGzipMode());
     if (opened && !pendingFiles_.empty())
         addPendingFiles();
     if (!archiveReadable())
         throw CZipException(kNotAnArchive);
+}
+
+// A zip archive whose directory does not open is read from its entries'
+// own headers, read-only, and the user is told why and what Repair does.
+bool MainWindow::openZipOrRecovered()
+{
+    try {
+        if (archive_.openZipFile(archivePath_))
+            return true;
+    } catch (const CZipException&) {
+        if (!openRecovered())
+            throw;
+        return true;
+    }
+    return openRecovered();
+}
+
+bool MainWindow::openRecovered()
+{
+    if (archive_.isTarMode() || archive_.isGzipMode() || !archive_.openRecovered(archivePath_))
+        return false;
+    ::MessageBoxA(window_, kRecoveredNote, kCaption, MB_ICONWARNING | MB_OK);
+    return true;
+}
+
+// The entries found go to a new file beside the damaged one, which is never
+// written; a file already of that name is not replaced.
+void MainWindow::repairArchive()
+{
+    if (!archiveOpen() || !archive_.isRecovered())
+        return;
+    const CString target = CZipFile::repairedPath(archivePath_);
+    const CString question = "Write the " + std::to_string(archive_.getFileCount())
+                             + " entries found to a new archive with a fresh directory?\r\n\r\n" + target;
+    if (::MessageBoxA(window_, question.c_str(), kCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return;
+    try {
+        archive_.writeRepaired(target);
+        archivePath_ = target;
+        updateRecentFiles(target);
+    } catch (const CZipException& error) {
+        reportError(error);
+        if (!archive_.is_open())
+            archivePath_.clear();
+    }
+    refreshView();
 }
 
 void MainWindow::closeEngineArchive()

@@ -24,6 +24,7 @@ void MainWindow::onCommand(int command)
         {ID_FILE_NEW, &MainWindow::newArchive},
         {ID_FILE_CLOSE, &MainWindow::closeArchive},
         {ID_FILE_CONVERT, &MainWindow::convertToExe},
+        {ID_FILE_REPAIR, &MainWindow::repairArchive},
         {ID_FILE_EXIT, &MainWindow::exitProgram},
         {ID_ACTIONS_ADD, &MainWindow::addFiles},
         {ID_ACTIONS_DELETE, &MainWindow::deleteSelected},

@@ -11,7 +11,7 @@
 #include <map>
 
 namespace {
-constexpr int kFirstRecentPosition = 6;
+constexpr int kFirstRecentPosition = 7;
 constexpr int kRecentCommands[settings::kRecentCount] = {ID_FILE_RECENT1, ID_FILE_RECENT2, ID_FILE_RECENT3,
                                                          ID_FILE_RECENT4};
 
@@ -159,6 +159,8 @@ CString MainWindow::title() const
     CString text = "Packrook   " + archivePath_;
     if (archiveReadable() && archive_.isReadOnly())
         text += " - Read Only ";
+    if (archiveReadable() && archive_.isRecovered())
+        text += "- Damaged, use File > Repair ";
     return text;
 }
 
@@ -170,6 +172,7 @@ void MainWindow::updateCommandStates()
     enableCommand(ID_ACTIONS_DELETE, writable && entryList_.selectedCount() > 0);
     enableCommand(ID_ACTIONS_EXTRACT, open);
     enableCommand(ID_FILE_CONVERT, open && !readerOpen_);
+    enableCommand(ID_FILE_REPAIR, open && archive_.isRecovered());
     enableCommand(ID_ACTIONS_COMMENT, open);
     enableCommand(ID_FILE_CLOSE, open);
 }

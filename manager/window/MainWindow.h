@@ -98,6 +98,7 @@ private:
     void newArchive();
     void closeArchive();
     void convertToExe();
+    void repairArchive();
     void openRecent(int slot);
     void exitProgram();
     void addFiles();
@@ -120,6 +121,8 @@ private:
     // False when the user keeps an existing file; throws when it cannot go.
     bool replaceExistingFile(const CString& path);
     void openOrCreatePending();
+    bool openZipOrRecovered();
+    bool openRecovered();
     void expandPendingFolders();
     void addPendingFiles();
     void reportError(const CZipException& error);

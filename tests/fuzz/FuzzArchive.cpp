@@ -6,6 +6,9 @@
 // succeeds or fails, every entry that read whole before must read whole
 // after (the deleted one aside).
 //
+// A zip archive that does not open is read from its local headers instead,
+// and whatever came back whole must read whole from the repaired archive.
+//
 // The last byte of the input picks the reader (by the suffix the file is
 // given); the bytes before it are the file.
 #include "ZipExeSlots.h"
@@ -63,7 +66,7 @@ void makeWorkFolders()
     ::mkdir(workPath("").c_str(), 0700);
     ::mkdir(workPath("source").c_str(), 0700);
     std::atexit([] {
-        for (const char* name : {"stub.dll", "added.txt", "source", ""})
+        for (const char* name : {"stub.dll", "added.txt", "repaired.zip", "source", ""})
             std::remove(workPath(name).c_str());
     });
 }
@@ -235,6 +238,33 @@ void checkEveryChange(CZipFile& archive, const std::string& path, const std::str
         std::remove(replacing.c_str());
 }
 
+// Whatever the recovery reader takes from the file reads whole after repair.
+void checkRecovery(CZipFile& archive, const std::string& path)
+{
+    try {
+        if (!archive.openRecovered(path))
+            return;
+    } catch (const CZipException&) {
+        return;
+    }
+    const Names before = wholeEntries(archive);
+    const std::string repaired = workPath("repaired.zip");
+    std::remove(repaired.c_str());
+    try {
+        archive.writeRepaired(repaired);
+    } catch (const CZipException&) {
+        std::fprintf(stderr, "repair failed\n");
+        std::abort();
+    }
+    const Names after = wholeEntries(archive);
+    archive.close();
+    std::remove(repaired.c_str());
+    if (!std::includes(after.begin(), after.end(), before.begin(), before.end())) {
+        std::fprintf(stderr, "repair lost a recovered entry\n");
+        std::abort();
+    }
+}
+
 // One archive object for every input, as the manager keeps one for every
 // archive it opens: its three buffers of a megabyte each, allocated afresh
 // under the address sanitizer, would cost far more than the input.
@@ -243,8 +273,11 @@ void exercise(const std::string& path, const std::string& input)
     static FuzzCallBack callback;
     static CZipFile archive(&callback);
     writeFile(path, input.data(), input.size());
-    if (!open(archive, path))
+    if (!open(archive, path)) {
+        if (!archive.isGzipMode() && !archive.isTarMode())
+            checkRecovery(archive, path);
         return;
+    }
     const Names before = wholeEntries(archive);
     if (!archive.isGzipMode() && !archive.isTarMode() && archive.getFileCount() > 0)
         checkEveryChange(archive, path, input, before);

@@ -130,6 +130,44 @@ TEST_F(EntryListView, ReadOnlyArchiveCannotBeChanged)
     ::CloseHandle(reader);
 }
 
+// An archive whose directory was cut off opens read-only with a note, and
+// Repair writes its entries to a new archive beside it, leaving it as it was.
+TEST_F(EntryListView, ArchiveWithoutDirectoryOpensReadOnlyAndRepairs)
+{
+    const std::string folder = testing_support::scratchFolder();
+    const std::string whole = testing_support::buildZip({stored("a.txt", "first"), stored("docs/b.txt", "second")});
+    const std::string cut = whole.substr(0, whole.find("PK\x01\x02"));
+    const std::string path = folder + "cut.zip";
+    testing_support::writeBytes(path, cut);
+    Texts shown;
+    {
+        DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
+        window.open(path);
+        shown = answerer.texts();
+    }
+    ASSERT_EQ(shown.size(), 1u) << window.title();
+    EXPECT_NE(shown[0].find("shown read-only"), std::string::npos) << shown[0];
+    EXPECT_EQ(window.title(), "Packrook   " + path + " - Read Only - Damaged, use File > Repair ");
+    EXPECT_EQ(window.column(kColumnName), (Texts{"b.txt", "a.txt"}));
+    EXPECT_FALSE(window.menuEnabled(ID_ACTIONS_ADD));
+    EXPECT_TRUE(window.menuEnabled(ID_FILE_REPAIR));
+    {
+        DialogAnswerer answerer(::GetCurrentThreadId(), IDYES);
+        ::SendMessageA(window.handle(), WM_COMMAND, ID_FILE_REPAIR, 0);
+        shown = answerer.texts();
+    }
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string repaired = folder + "cut.repaired.zip";
+    EXPECT_EQ(shown[0],
+              "Packrook|Write the 2 entries found to a new archive with a fresh directory?\r\n\r\n" + repaired);
+    EXPECT_EQ(window.title(), "Packrook   " + repaired);
+    EXPECT_FALSE(window.menuEnabled(ID_FILE_REPAIR));
+    EXPECT_TRUE(window.menuEnabled(ID_ACTIONS_ADD));
+    window.main().archive().close();
+    EXPECT_EQ(storedNames(repaired), (Texts{"a.txt", "docs\\b.txt"}));
+    EXPECT_EQ(testing_support::readBytes(path), cut);
+}
+
 TEST_F(EntryListView, CloseFromTheListEmptiesTheView)
 {
     window.open(sampleArchive());

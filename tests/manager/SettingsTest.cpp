@@ -8,7 +8,7 @@
 using namespace manager_testing;
 
 namespace {
-constexpr int kFirstRecentPosition = 6;
+constexpr int kFirstRecentPosition = 7;
 
 class Settings : public ::testing::Test {
 protected:
