@@ -264,8 +264,7 @@ void MainWindow::expandPendingFolders()
 
 void MainWindow::addPendingFiles()
 {
-    const AddOptions& options = addOptions();
     openProgress();
-    archive_.addNewFiles(pendingFiles_, options.compression, options.keepFolderNames, options.replaceExisting);
+    addBesideWindow(pendingFiles_);
     finishOperation();
 }

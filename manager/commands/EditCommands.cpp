@@ -90,8 +90,7 @@ void MainWindow::addFiles()
             return;
         }
         std::vector<CString> files = filesToAdd(panel);
-        const AddOptions& options = addOptions();
-        archive_.addNewFiles(files, options.compression, options.keepFolderNames, options.replaceExisting);
+        addBesideWindow(files);
         refreshView();
         finishOperation();
     } catch (const CZipException& error) {
@@ -99,6 +98,16 @@ void MainWindow::addFiles()
         reportError(error);
         refreshView();
     }
+}
+
+// Compressing a large file takes a while: the window keeps answering, and
+// Cancel is seen before the next block.
+void MainWindow::addBesideWindow(std::vector<CString>& files)
+{
+    const AddOptions options = addOptions();
+    progress_->runBeside([&] {
+        archive_.addNewFiles(files, options.compression, options.keepFolderNames, options.replaceExisting);
+    });
 }
 
 // Removing moves every entry behind the first one removed, which takes a

@@ -112,9 +112,12 @@ bool MainWindow::askForDisk(int disk)
     else
         std::snprintf(text, sizeof text, "Please insert disk %ld of the span set.\r\nPress OK when done",
                       static_cast<long>(disk));
-    hideForPrompt();
-    const bool inserted = ::MessageBoxA(window_, text, kCaption, MB_ICONQUESTION | MB_OKCANCEL) == IDOK;
-    endPrompt();
+    bool inserted = false;
+    onWindowThread([&] {
+        hideForPrompt();
+        inserted = ::MessageBoxA(window_, text, kCaption, MB_ICONQUESTION | MB_OKCANCEL) == IDOK;
+        endPrompt();
+    });
     return inserted;
 }
 
@@ -125,17 +128,22 @@ bool MainWindow::askForSpanning()
 
 bool MainWindow::askForPassword(CString& password)
 {
-    hideForPrompt();
-    PasswordDialog dialog(instance_, password_);
-    const bool entered = dialog.run(window_) == IDOK;
-    if (entered) {
-        password_ = dialog.password();
-        password = password_;
-    }
-    endPrompt();
+    bool entered = false;
+    onWindowThread([&] {
+        hideForPrompt();
+        PasswordDialog dialog(instance_, password_);
+        entered = dialog.run(window_) == IDOK;
+        if (entered) {
+            password_ = dialog.password();
+            password = password_;
+        }
+        endPrompt();
+    });
     return entered;
 }
 
+// The remembered password changes only on the window's thread, while work
+// beside it waits for the prompt or has not started.
 CString MainWindow::getPassword()
 {
     return password_;
@@ -148,13 +156,25 @@ Encryption MainWindow::getEncryption()
 
 void MainWindow::setStatusText(CString text)
 {
-    ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    ::UpdateWindow(window_);
-    if (progress_)
-        progress_->setProgressText(text);
+    onWindowThread([&] {
+        ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        ::UpdateWindow(window_);
+        if (progress_)
+            progress_->setProgressText(text);
+    });
 }
 
 bool MainWindow::checkForUserCancel()
 {
     return progress_ && operationFlags().cancelled;
+}
+
+// The engine calls back on the thread that runs it, which is beside the
+// window while the progress window waits for the work.
+void MainWindow::onWindowThread(const std::function<void()>& call)
+{
+    if (progress_)
+        progress_->runOnWindowThread(call);
+    else
+        call();
 }

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -125,6 +126,8 @@ private:
     bool openRecovered();
     void expandPendingFolders();
     void addPendingFiles();
+    // Adds with the add options beside the window; the progress window is open.
+    void addBesideWindow(std::vector<CString>& files);
     void reportError(const CZipException& error);
 
     // Extraction
@@ -145,6 +148,7 @@ private:
     void addFileList(const std::vector<CString>& files);
     void hideForPrompt();
     void endPrompt();
+    void onWindowThread(const std::function<void()>& call);
 
     HINSTANCE instance_;
     HWND window_ = nullptr;

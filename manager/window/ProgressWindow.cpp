@@ -8,6 +8,23 @@
 namespace {
 constexpr UINT_PTR kShowTimer = 1;
 constexpr UINT kShowDelay = 1000;
+// Sent by work beside the window; lParam points to a CallFromBeside.
+constexpr UINT kRunCall = WM_APP + 1;
+
+struct CallFromBeside {
+    const std::function<void()>& call;
+    std::exception_ptr failure;
+};
+
+// Nothing may be thrown through the system's message dispatch.
+void runCall(CallFromBeside& sent)
+{
+    try {
+        sent.call();
+    } catch (...) {
+        sent.failure = std::current_exception();
+    }
+}
 } // namespace
 
 OperationFlags& operationFlags()
@@ -33,9 +50,12 @@ int ProgressWindow::dialogTemplate() const
     return IDD_PROGRESS;
 }
 
-INT_PTR ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM)
+INT_PTR ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case kRunCall:
+        runCall(*reinterpret_cast<CallFromBeside*>(lParam));
+        return TRUE;
     case WM_INITDIALOG:
         onInit();
         return TRUE;
@@ -143,4 +163,16 @@ void ProgressWindow::answerWhileWorking()
     MSG message;
     while (::PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
         ::DispatchMessageA(&message);
+}
+
+void ProgressWindow::runOnWindowThread(const std::function<void()>& call)
+{
+    if (!handle() || ::GetWindowThreadProcessId(handle(), nullptr) == ::GetCurrentThreadId()) {
+        call();
+        return;
+    }
+    CallFromBeside sent{call, nullptr};
+    ::SendMessageA(handle(), kRunCall, 0, reinterpret_cast<LPARAM>(&sent));
+    if (sent.failure)
+        std::rethrow_exception(sent.failure);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The window that appears when an operation has run for a second: a text
-// line and a Cancel button whose clicks are noticed while status texts pump
-// this window's messages.
+// line and a Cancel button whose clicks are noticed while the work runs beside
+// the window, or while status texts pump this window's messages.
 #include "Dialog.h"
 #include "ZipString.h"
 
@@ -29,8 +29,13 @@ public:
     // this window's messages are handled (it shows after the usual second)
     // and every window of the thread is repainted; input to the other
     // windows waits, as during any operation. Returns once the work is done
-    // and throws what it threw. The work must not touch any window.
+    // and throws what it threw. The work must not touch any window: what
+    // it needs done to one it hands to runOnWindowThread.
     void runBeside(const std::function<void()>& work);
+    // Runs call on this window's thread: at once when called there, and from
+    // the work beside the window as a message that thread handles while the
+    // caller waits. Throws what call threw.
+    void runOnWindowThread(const std::function<void()>& call);
 
 protected:
     INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
