@@ -1,10 +1,15 @@
 #include "AddOptions.h"
+#include "DialogScript.h"
 #include "ManagerTestSupport.h"
+#include "ParallelDeflate.h"
+#include "SimulatedDrive.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <thread>
 
 using namespace manager_testing;
@@ -23,6 +28,55 @@ std::string slowToCompress(size_t size, uint32_t seed)
         text += static_cast<char>('a' + (seed >> 8) % 26);
     }
     return text;
+}
+
+// Holds whoever reads the second block of a file of the given size until
+// released: what happens meanwhile happens while that file is compressed.
+class HeldRead : public os::FileFaults {
+public:
+    explicit HeldRead(int64_t fileSize) : fileSize_(fileSize), previous_(os::setFileFaults(this)) {}
+    ~HeldRead() override
+    {
+        os::setFileFaults(previous_);
+        ::CloseHandle(held);
+        ::CloseHandle(released);
+    }
+    uint32_t allowed(os::FileOperation operation, os::FileHandle file, uint32_t count) override
+    {
+        if (operation == os::FileOperation::Read && os::fileSize(file) == fileSize_ && ++reads_ == 2) {
+            ::SetEvent(held);
+            ::WaitForSingleObject(released, 60000);
+        }
+        return count;
+    }
+
+    const HANDLE held = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const HANDLE released = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+private:
+    const int64_t fileSize_;
+    std::atomic<int> reads_{0};
+    os::FileFaults* previous_;
+};
+
+BOOL CALLBACK findOwnedDialog(HWND window, LPARAM found)
+{
+    char className[64] = {};
+    ::GetClassNameA(window, className, sizeof className);
+    auto& dialog = *reinterpret_cast<HWND*>(found);
+    if (std::string(className) != "#32770" || ::GetWindow(window, GW_OWNER) != dialog)
+        return TRUE;
+    dialog = window;
+    return FALSE;
+}
+
+// The dialog of the owner's thread that the owner owns, or null.
+HWND ownedDialog(HWND owner)
+{
+    HWND found = owner;
+    ::EnumThreadWindows(::GetWindowThreadProcessId(owner, nullptr), findOwnedDialog,
+                        reinterpret_cast<LPARAM>(&found));
+    return found == owner ? nullptr : found;
 }
 
 class Progress : public ::testing::Test {
@@ -89,6 +143,68 @@ TEST_F(Progress, CancelStopsAddingBeforeTheNextFile)
     EXPECT_GT(added, 0);
     EXPECT_LT(added, fileCount);
     EXPECT_EQ(window.column(0).size(), static_cast<size_t>(added));
+}
+
+// The user clicks Cancel while the adding is held in the middle of a large
+// file: the window answers the click at once, the file goes and the one
+// before it stays. Adding on the window's own thread would leave the click
+// unanswered until the file was done.
+TEST_F(Progress, CancelInTheMiddleOfALargeFileIsAnsweredAndDropsOnlyThatFile)
+{
+    const std::string archive = folder + "held.zip";
+    const std::vector<CString> files = {folder + "first.txt", folder + "large.txt"};
+    testing_support::writeBytes(files[0], slowToCompress(5000, 1));
+    const size_t largeSize = 3 * zipdeflate::kBlockSize + 100;
+    testing_support::writeBytes(files[1], slowToCompress(largeSize, 2).substr(0, largeSize));
+    window.main().archive().setThreadCount(2);
+    window.main().setArchivePath(archive);
+    window.main().pendingFiles() = files;
+    HeldRead hold(static_cast<int64_t>(largeSize));
+    bool answered = false;
+    std::thread user([&] {
+        if (::WaitForSingleObject(hold.held, 60000) == WAIT_OBJECT_0) {
+            DWORD_PTR result = 0;
+            answered = ::SendMessageTimeoutA(ownedDialog(window.handle()), WM_COMMAND, IDCANCEL, 0, SMTO_NORMAL,
+                                             10000, &result) != 0;
+        }
+        ::SetEvent(hold.released);
+    });
+    window.main().openPendingArchive();
+    user.join();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(window.column(0), std::vector<std::string>{"first.txt"});
+    window.main().archive().close();
+    EXPECT_EQ(storedNames(archive), std::vector<std::string>{"first.txt"});
+    EXPECT_NE(runOnHost("unzip -t '" + hostPath(archive) + "'").find("No errors detected"), std::string::npos);
+}
+
+// Filling a disk of a spanned set asks for the next one on the window's
+// thread, where the user answers, while the adding waits beside it.
+TEST_F(Progress, DiskPromptsOfAddingBesideTheWindowComeUpOnItsThread)
+{
+    testing_support::SimulatedDrive drive(folder + "set", std::vector<uint32_t>(4, 3000));
+    std::vector<CString> files;
+    for (char name = 'a'; name <= 'e'; ++name) {
+        files.push_back(folder + name + ".bin");
+        testing_support::writeBytes(files.back(), std::string(1000, name));
+    }
+    addOptions().compression = 3;
+    window.main().setArchivePath(drive.path("set.zip"));
+    window.main().pendingFiles() = files;
+    std::vector<int> asked;
+    const DialogStep insertDisk = [&](HWND box) {
+        int disk = 0;
+        std::sscanf(messageOf(box).c_str(), "Please insert disk %d", &disk);
+        asked.push_back(disk);
+        drive.insert(disk - 1);
+        press(box, IDOK);
+    };
+    {
+        DialogScript user(::GetCurrentThreadId(), {insertDisk});
+        window.main().openPendingArchive();
+    }
+    EXPECT_EQ(asked, std::vector<int>{2});
+    EXPECT_EQ(window.column(0).size(), files.size());
 }
 
 // The work waits until a watcher has seen the progress window come up and
