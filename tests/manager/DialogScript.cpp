@@ -1,11 +1,13 @@
 #include "DialogScript.h"
 
 #include "ManagerTestSupport.h"
+#include "SimulatedDrive.h"
 #include "TestSupport.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 namespace manager_testing {
@@ -213,6 +215,17 @@ DialogStep pressing(int id)
 DialogStep choosing(const std::string& name)
 {
     return [name](HWND dialog) { chooseFile(dialog, name); };
+}
+
+DialogStep insertingAskedDisk(testing_support::SimulatedDrive& drive, std::vector<int>& asked)
+{
+    return [&drive, &asked](HWND box) {
+        int disk = 0;
+        std::sscanf(messageOf(box).c_str(), "Please insert disk %d", &disk);
+        asked.push_back(disk);
+        drive.insert(disk - 1);
+        press(box, IDOK);
+    };
 }
 
 std::string hostPath(const std::string& path)

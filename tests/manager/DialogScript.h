@@ -12,6 +12,10 @@
 #include <thread>
 #include <vector>
 
+namespace testing_support {
+class SimulatedDrive;
+}
+
 namespace manager_testing {
 
 using DialogStep = std::function<void(HWND dialog)>;
@@ -63,6 +67,8 @@ std::vector<std::string> runCommand(HWND window, int command, std::vector<Dialog
 // Steps for the common answers.
 DialogStep pressing(int id);
 DialogStep choosing(const std::string& name);
+// At "Please insert disk N": notes N, puts that disk in the drive, OK.
+DialogStep insertingAskedDisk(testing_support::SimulatedDrive& drive, std::vector<int>& asked);
 
 // Runs a shell command line of the host (the peers zip, unzip, 7z) and
 // returns what it printed, followed by "exit N".

@@ -297,11 +297,7 @@ TEST_F(Extraction, AWrongRememberedPasswordIsAskedForAgain)
 TEST_F(Extraction, ASpannedSetIsReadDiskAfterDiskFromRowsInAnyOrder)
 {
     testing_support::SimulatedDrive drive(folder + "set", std::vector<uint32_t>(6, 3000));
-    std::vector<CString> sources;
-    for (char name = 'a'; name <= 'h'; ++name) {
-        sources.push_back(folder + name + ".bin");
-        testing_support::writeBytes(sources.back(), std::string(1000, name));
-    }
+    std::vector<CString> sources = writeLetterFiles(folder, 'h');
     {
         testing_support::DiskChanger changer(drive);
         CZipFile writer(&changer);
@@ -314,15 +310,8 @@ TEST_F(Extraction, ASpannedSetIsReadDiskAfterDiskFromRowsInAnyOrder)
     for (const char* name : {"g.bin", "b.bin", "e.bin", "a.bin"})
         window.selectRow(name);
     std::vector<int> asked;
-    const DialogStep insertDisk = [&](HWND box) {
-        int disk = 0;
-        std::sscanf(messageOf(box).c_str(), "Please insert disk %d", &disk);
-        asked.push_back(disk);
-        drive.insert(disk - 1);
-        press(box, IDOK);
-    };
     std::filesystem::create_directories(out);
-    extractTo(out, std::vector<DialogStep>(3, insertDisk));
+    extractTo(out, std::vector<DialogStep>(3, insertingAskedDisk(drive, asked)));
     for (const char* name : {"a.bin", "b.bin", "e.bin", "g.bin"})
         EXPECT_EQ(readBytes(out + name), std::string(1000, name[0])) << name;
     ASSERT_EQ(asked.size(), 3u);

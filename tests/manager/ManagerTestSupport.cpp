@@ -67,6 +67,16 @@ std::string windowText(HWND window)
     return text;
 }
 
+std::vector<CString> writeLetterFiles(const std::string& folder, char last)
+{
+    std::vector<CString> files;
+    for (char name = 'a'; name <= last; ++name) {
+        files.push_back(folder + name + ".bin");
+        testing_support::writeBytes(files.back(), std::string(1000, name));
+    }
+    return files;
+}
+
 std::vector<std::string> storedNames(const std::string& archivePath)
 {
     testing_support::ScriptedCallBack callback;

@@ -101,6 +101,8 @@ std::string windowText(HWND window);
 // The longest static text of a message box or dialog.
 std::string messageOf(HWND dialog);
 
+// Files "a.bin" up to last ".bin" in folder, each 1000 times its letter.
+std::vector<CString> writeLetterFiles(const std::string& folder, char last);
 // The names stored in an archive (folders included), in the engine's order.
 std::vector<std::string> storedNames(const std::string& archivePath);
 // A path of the tests with backslashes only, as a user would type it.

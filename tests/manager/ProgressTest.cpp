@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <thread>
 
 using namespace manager_testing;
@@ -183,24 +182,13 @@ TEST_F(Progress, CancelInTheMiddleOfALargeFileIsAnsweredAndDropsOnlyThatFile)
 TEST_F(Progress, DiskPromptsOfAddingBesideTheWindowComeUpOnItsThread)
 {
     testing_support::SimulatedDrive drive(folder + "set", std::vector<uint32_t>(4, 3000));
-    std::vector<CString> files;
-    for (char name = 'a'; name <= 'e'; ++name) {
-        files.push_back(folder + name + ".bin");
-        testing_support::writeBytes(files.back(), std::string(1000, name));
-    }
+    const std::vector<CString> files = writeLetterFiles(folder, 'e');
     addOptions().compression = 3;
     window.main().setArchivePath(drive.path("set.zip"));
     window.main().pendingFiles() = files;
     std::vector<int> asked;
-    const DialogStep insertDisk = [&](HWND box) {
-        int disk = 0;
-        std::sscanf(messageOf(box).c_str(), "Please insert disk %d", &disk);
-        asked.push_back(disk);
-        drive.insert(disk - 1);
-        press(box, IDOK);
-    };
     {
-        DialogScript user(::GetCurrentThreadId(), {insertDisk});
+        DialogScript user(::GetCurrentThreadId(), {insertingAskedDisk(drive, asked)});
         window.main().openPendingArchive();
     }
     EXPECT_EQ(asked, std::vector<int>{2});
