@@ -107,7 +107,8 @@ void MainWindow::closeArchive()
     refreshView();
 }
 
-// Only a zip archive can head a self-extracting program.
+// Only a zip archive can head a self-extracting program. Copying a large
+// archive behind the stub takes a while.
 void MainWindow::convertToExe()
 {
     if (!archiveOpen() || readerOpen_)
@@ -127,12 +128,14 @@ void MainWindow::convertToExe()
         if (!replaceExistingFile(path))
             return;
         const CString runFile = runFileOf(archive_, panel.runChoice());
-        archive_.convertToExe(path, panel.installDir(), runFile);
+        const CString installDir = panel.installDir();
+        runBesideWithoutCancel("Writing " + path, [&] { archive_.convertToExe(path, installDir, runFile); });
         archivePath_ = path;
     } catch (const CZipException& error) {
         reportError(error);
     }
     refreshView();
+    finishOperation();
 }
 
 void MainWindow::openRecent(int slot)
@@ -232,7 +235,7 @@ void MainWindow::repairArchive()
     if (::MessageBoxA(window_, question.c_str(), kCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
     try {
-        archive_.writeRepaired(target);
+        runBesideWithoutCancel("Writing " + target, [&] { archive_.writeRepaired(target); });
         archivePath_ = target;
         updateRecentFiles(target);
     } catch (const CZipException& error) {
@@ -241,6 +244,7 @@ void MainWindow::repairArchive()
             archivePath_.clear();
     }
     refreshView();
+    finishOperation();
 }
 
 void MainWindow::closeEngineArchive()

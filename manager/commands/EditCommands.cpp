@@ -110,19 +110,26 @@ void MainWindow::addBesideWindow(std::vector<CString>& files)
     });
 }
 
+// The window keeps answering meanwhile; the work cannot stop halfway, so
+// it offers no Cancel.
+void MainWindow::runBesideWithoutCancel(const CString& text, const std::function<void()>& work)
+{
+    openProgress();
+    progress_->disableCancel();
+    setStatusText(text);
+    progress_->runBeside(work);
+}
+
 // Removing moves every entry behind the first one removed, which takes a
-// while in a big archive: the window keeps answering meanwhile. A removal
-// cannot stop halfway, so it offers no Cancel.
+// while in a big archive.
 void MainWindow::deleteSelected()
 {
     std::vector<int32_t> indices;
     if (!writableArchiveOpen() || !collectSelection(indices))
         return;
-    openProgress();
-    progress_->disableCancel();
-    setStatusText("Deleting " + std::to_string(indices.size()) + " entries");
     try {
-        progress_->runBeside([&] { archive_.removeSomeFiles(indices); });
+        runBesideWithoutCancel("Deleting " + std::to_string(indices.size()) + " entries",
+                               [&] { archive_.removeSomeFiles(indices); });
     } catch (const CZipException& error) {
         reportError(error);
     }

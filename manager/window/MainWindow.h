@@ -128,6 +128,9 @@ private:
     void addPendingFiles();
     // Adds with the add options beside the window; the progress window is open.
     void addBesideWindow(std::vector<CString>& files);
+    // Runs work beside the window with text in the status bar and the
+    // progress window, whose Cancel is disabled.
+    void runBesideWithoutCancel(const CString& text, const std::function<void()>& work);
     void reportError(const CZipException& error);
 
     // Extraction
