@@ -3,6 +3,7 @@
 #include "ZipBuffer.h"
 #include "ZipException.h"
 #include "ZipFile.h"
+#include "ZipTime.h"
 
 namespace {
 // Tries names until one is free; a name that is taken is no failure.
@@ -65,4 +66,33 @@ void extractOpenEntry(CZipFile& archive, const CString& path, CZipBuffer& buffer
             output.write(buffer, got);
     } while (got == buffer.size());
     output.finish();
+}
+
+OpenEntry::OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(index)
+{
+    try {
+        archive_.openFile(index_);
+    } catch (...) {
+        archive_.closeFile(index_);
+        throw;
+    }
+}
+
+OpenEntry::~OpenEntry()
+{
+    archive_.closeFile(index_);
+}
+
+void OpenEntry::readToEnd(CZipBuffer& buffer)
+{
+    while (archive_.readFile(buffer, buffer.size()) == buffer.size()) {
+    }
+}
+
+void extractEntryTo(CZipFile& archive, int index, const CString& path, CZipBuffer& buffer)
+{
+    OpenEntry entry(archive, index);
+    extractOpenEntry(archive, path, buffer);
+    if (!archive.isTarMode() && !archive.isGzipMode())
+        applyStoredTime(path, *archive.getFileHeader(index));
 }
