@@ -192,7 +192,7 @@ private:
     bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt, int level,
                           std::future<zipdeflate::Block>* deflated);
     CString entryNameFor(const CString& path, bool keepFolderNames);
-    void compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
+    void compressEntry(os::FileHandle source, int64_t size, const CString& path, CZipFileHeader& header, bool encrypt,
                        int level, std::future<zipdeflate::Block>* deflated, os::FileHandle target);
     bool writeDeflatedAhead(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target);
     void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);
