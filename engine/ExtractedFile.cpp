@@ -22,7 +22,12 @@ void ExtractedFile::createTemporary()
     for (int number = 1; number <= kTemporaryNames; ++number) {
         temporary_ = folder + "~packrook" + std::to_string(number) + ".tmp";
         file_ = os::openFile(temporary_, os::OpenMode::CreateNew);
-        if (file_ != os::kInvalidFile || os::fileAttributes(temporary_) == os::kNoAttributes)
+        // Another extraction into the same folder may have taken the name and
+        // already given it up again: the system's answer tells it was taken.
+        const bool taken = file_ == os::kInvalidFile
+                           && (os::lastError() == os::kErrorFileExists
+                               || os::fileAttributes(temporary_) != os::kNoAttributes);
+        if (!taken)
             break;
     }
     if (file_ == os::kInvalidFile)

@@ -73,6 +73,8 @@ bool setFileModificationTime(const CString& path, std::time_t seconds);
 uint32_t lastError();
 void setLastError(uint32_t code);
 extern const uint32_t kErrorDiskFull;
+// What creating a file that must be new says when the name is taken.
+extern const uint32_t kErrorFileExists;
 // The system's own explanation of an error code; empty when it has none.
 CString errorText(uint32_t code);
 

@@ -15,6 +15,7 @@ namespace os {
 
 const FileHandle kInvalidFile = reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));
 const uint32_t kErrorDiskFull = ENOSPC;
+const uint32_t kErrorFileExists = EEXIST;
 
 namespace {
 int fd(FileHandle file)

@@ -9,6 +9,7 @@ namespace os {
 
 const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
 const uint32_t kErrorDiskFull = ERROR_DISK_FULL;
+const uint32_t kErrorFileExists = ERROR_FILE_EXISTS;
 
 namespace {
 // The code page of the narrow names and paths; CP_ACP follows the process.
