@@ -6,9 +6,9 @@
 #include "ExtractedFile.h"
 
 #include <algorithm>
-#include <memory>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -164,9 +164,7 @@ void CZipFile::extractInParallel(const std::vector<ExtractJob>& jobs, const Extr
     std::vector<std::unique_ptr<CZipFile>> readers;
     for (size_t n = 0; n < threads; ++n) {
         readers.push_back(std::make_unique<CZipFile>(&quiet));
-        if (!readers.back()->openZipFile(path_))
-            throw CZipException("Unable to open file " + path_);
-        readers.back()->setPassword(password_);
+        readers.back()->openBeside(path_, password_);
     }
     Handout handout(jobs, threads);
     const Workers workers(handout, readers);
@@ -185,6 +183,21 @@ void CZipFile::extractInTurn(const std::vector<ExtractJob>& jobs, const ExtractR
         if (!goOn(job, extractionError(*this, job, buffer), report))
             return;
     }
+}
+
+// This reader already holds the archive, perhaps open for writing: a
+// worker's reader only reads, and lets it.
+void CZipFile::openBeside(const CString& path, const CString& password)
+{
+    path_ = path;
+    readOnly_ = true;
+    file_ = os::openFile(path, os::OpenMode::ReadBeside);
+    good_ = file_ != os::kInvalidFile;
+    if (!good_)
+        throw CZipLastErrorException("Failed to open file " + path);
+    if (!parseCentralDir())
+        throw CZipException("Unable to open file " + path);
+    password_ = password;
 }
 
 bool CZipFile::goOn(const ExtractJob& job, const CString& error, const ExtractReport& report)

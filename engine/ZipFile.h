@@ -167,6 +167,7 @@ private:
     void extractInTurn(const std::vector<ExtractJob>& jobs, const ExtractReport& report);
     bool goOn(const ExtractJob& job, const CString& error, const ExtractReport& report);
     bool openableBySeveral() const;
+    void openBeside(const CString& path, const CString& password);
     void settlePassword(const std::vector<ExtractJob>& jobs);
     bool refillInput();
     bool takeInput(char* bytes, uint32_t count);

@@ -16,6 +16,7 @@ enum class OpenMode {
     ReadWriteAlways,   // archive: read and write, others may read, created when missing
     ReadOnlyAlways,    // archive fallback when writing is refused
     ReadExisting,      // a file being added or a stub being copied
+    ReadBeside,        // archive read by a second reader while the first may hold it open for writing
     TempDeleteOnClose, // scratch file that disappears when closed
     CreateForWriting,  // made afresh (an existing file is emptied), nobody else may use it meanwhile
     CreateNew,         // an extracted file's first home: never an existing file, nobody else may use it meanwhile

@@ -71,6 +71,7 @@ FileHandle openFile(const CString& path, OpenMode mode)
     case OpenMode::ReadOnlyAlways:
         return handle(::open(path.c_str(), O_RDONLY | O_CREAT, 0666));
     case OpenMode::ReadExisting:
+    case OpenMode::ReadBeside:
         return handle(::open(path.c_str(), O_RDONLY));
     case OpenMode::TempDeleteOnClose:
         return handle(openTemporary(path));

@@ -167,6 +167,8 @@ FileHandle openFile(const CString& path, OpenMode mode)
         return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS, 0);
     case OpenMode::ReadExisting:
         return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    case OpenMode::ReadBeside:
+        return createFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
     case OpenMode::TempDeleteOnClose:
         return createTemporary(path);
     case OpenMode::CreateForWriting:
