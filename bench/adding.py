@@ -25,7 +25,6 @@ import os
 import random
 import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
@@ -149,18 +148,11 @@ def bench(title, source, level, work, runs):
 
 
 def main():
-    if not os.path.exists(throughput.CLI):
-        sys.exit("build packrook-cli first (cmake --preset linux-release && cmake --build --preset linux-release)")
-    mixed, large = prepare_data()
-    work = tempfile.mkdtemp(prefix="packrook-bench-adding-")
-    try:
-        print(throughput.CLI)
-        print("%d cores" % os.cpu_count())
+    with throughput.bench_run("adding", "%d cores" % os.cpu_count()) as work:
+        mixed, large = prepare_data()
         for level in LEVELS:
             bench("100 MB of text-like and random files", mixed, level, work, 3)
             bench("one 500 MB file", large, level, work, 2)
-    finally:
-        shutil.rmtree(work)
 
 
 if __name__ == "__main__":

@@ -12,9 +12,6 @@ The default program is the native release build's:
 Figures are seconds, the best of three runs of each, taking turns. 7z runs
 with one thread (-mmt=1), as packrook-cli does."""
 import os
-import shutil
-import sys
-import tempfile
 
 import throughput
 from throughput import MB, removing, side_by_side, write_sources
@@ -23,13 +20,8 @@ PASSWORD = "bench pass 1"
 
 
 def main():
-    cli = throughput.CLI
-    if not os.path.exists(cli):
-        sys.exit("build packrook-cli first (cmake --preset linux-release && cmake --build --preset linux-release)")
-    work = tempfile.mkdtemp(prefix="packrook-bench-aes-")
-    try:
-        print(cli)
-        print("%-40s %10s %10s" % ("task (seconds)", "packrook", "7z"))
+    with throughput.bench_run("aes", "%-40s %10s %10s" % ("task (seconds)", "packrook", "7z")) as work:
+        cli = throughput.CLI
         src = os.path.join(work, "src")
         sources = write_sources(src, 3, 2, 20 * MB)
         total = sum(os.path.getsize(p) for p in sources) / 1e6
@@ -42,8 +34,6 @@ def main():
         out = os.path.join(work, "out")
         side_by_side("extract it", ([cli, "extract", ours, out, "--password", PASSWORD], removing(out), None),
                      (["7z", "x", "-y", "-mmt=1", "-p" + PASSWORD, "-o" + out, theirs], removing(out), None))
-    finally:
-        shutil.rmtree(work)
 
 
 if __name__ == "__main__":

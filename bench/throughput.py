@@ -17,6 +17,7 @@ The default program is the native release build's:
     cmake --preset linux-release && cmake --build --preset linux-release
 Figures are seconds, the best of three runs of each, taking turns (two for
 the 5 GiB file)."""
+import contextlib
 import os
 import random
 import resource
@@ -69,6 +70,22 @@ def roomy_stack():
     hard = resource.getrlimit(resource.RLIMIT_STACK)[1]
     wanted = 64 * MB if hard == resource.RLIM_INFINITY else min(64 * MB, hard)
     resource.setrlimit(resource.RLIMIT_STACK, (wanted, hard))
+
+
+@contextlib.contextmanager
+def bench_run(name, *heading):
+    """Starts a bench: packrook-cli must be built; prints its path and the
+    heading lines; yields a temporary folder, removed however the bench ends."""
+    if not os.path.exists(CLI):
+        sys.exit("build packrook-cli first (cmake --preset linux-release && cmake --build --preset linux-release)")
+    work = tempfile.mkdtemp(prefix="packrook-bench-%s-" % name)
+    try:
+        print(CLI)
+        for line in heading:
+            print(line, flush=True)
+        yield work
+    finally:
+        shutil.rmtree(work)
 
 
 def run_once(command, before=None, cwd=None):
@@ -171,19 +188,12 @@ def bench_one_huge_file(work):
 
 
 def main():
-    if not os.path.exists(CLI):
-        sys.exit("build packrook-cli first (cmake --preset linux-release && cmake --build --preset linux-release)")
-    work = tempfile.mkdtemp(prefix="packrook-bench-")
-    try:
-        print(CLI)
-        print("%-40s %10s %10s" % ("task (seconds)", "packrook", "zip/unzip"))
+    with bench_run("throughput", "%-40s %10s %10s" % ("task (seconds)", "packrook", "zip/unzip")) as work:
         bench_add_and_extract(work)
         bench_list(work)
         bench_delete(work)
         bench_many_tiny_entries(work)
         bench_one_huge_file(work)
-    finally:
-        shutil.rmtree(work)
 
 
 if __name__ == "__main__":

@@ -44,19 +44,3 @@ std::string fromPath(const std::filesystem::path& path)
         throw std::runtime_error("The system's code page cannot hold the name of " + name);
     return name;
 }
-
-OpenEntry::OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(index)
-{
-    try {
-        archive_.openFile(index_);
-    } catch (...) {
-        archive_.closeFile(index_);
-        throw;
-    }
-}
-
-void OpenEntry::readToEnd(CZipBuffer& buffer)
-{
-    while (archive_.readFile(buffer, buffer.size()) == buffer.size()) {
-    }
-}

@@ -19,20 +19,3 @@ std::string entryName(const CZipFile& archive, int index);
 // narrow string its own way. A name the code page cannot hold is refused.
 std::filesystem::path toPath(const std::string& name);
 std::string fromPath(const std::filesystem::path& path);
-
-// An entry open for reading; closed however the reading ends.
-class OpenEntry {
-public:
-    OpenEntry(CZipFile& archive, int index);
-    ~OpenEntry() { archive_.closeFile(index_); }
-    OpenEntry(const OpenEntry&) = delete;
-    OpenEntry& operator=(const OpenEntry&) = delete;
-
-    // Reads the entry to its end through buffer, which is what makes the
-    // engine check its CRC.
-    void readToEnd(CZipBuffer& buffer);
-
-private:
-    CZipFile& archive_;
-    int index_;
-};

@@ -35,3 +35,14 @@ void Arguments::requirePositionals(size_t least, size_t most) const
     if (positionals_.size() < least || positionals_.size() > most)
         throw UsageError("wrong number of arguments");
 }
+
+unsigned threadCount(const Arguments& arguments)
+{
+    if (!arguments.has("--threads"))
+        return 0;
+    const std::string text = arguments.value("--threads");
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos
+        || std::stoul(text) == 0)
+        throw UsageError("--threads needs a number from 1 to 9999");
+    return static_cast<unsigned>(std::stoul(text));
+}

@@ -26,3 +26,6 @@ private:
     std::set<std::string> flags_;
     std::map<std::string, std::string> options_;
 };
+
+// --threads N, from 1 to 9999; 0, every core, when it is not given.
+unsigned threadCount(const Arguments& arguments);

@@ -4,7 +4,6 @@
 #include "Commands.h"
 #include "ConsoleCallBack.h"
 #include "ExtractedFile.h"
-#include "ZipTime.h"
 
 #include <filesystem>
 #include <iostream>
@@ -13,27 +12,12 @@
 namespace fs = std::filesystem;
 
 namespace {
-// The engine's writer puts the file in place only once the entry checked
-// out: a damaged entry leaves whatever file was there before as it was.
-void extractEntry(CZipFile& archive, int index, const fs::path& target, CZipBuffer& buffer)
+// What went wrong with one entry is told, and the others go on.
+template <typename Step>
+bool reported(Step step)
 {
-    OpenEntry entry(archive, index);
-    fs::create_directories(target.parent_path());
-    const CString path = fromPath(target);
-    extractOpenEntry(archive, path, buffer);
-    // Tar members and gzip files have no zip header to take a time from.
-    if (!archive.isTarMode() && !archive.isGzipMode())
-        applyStoredTime(path, *archive.getFileHeader(index));
-}
-
-bool extractOne(CZipFile& archive, int index, const fs::path& destination, CZipBuffer& buffer)
-{
-    const std::string name = entryName(archive, index);
     try {
-        if (name.back() == '/')
-            fs::create_directories(destination / toPath(name));
-        else
-            extractEntry(archive, index, destination / toPath(name), buffer);
+        step();
         return true;
     } catch (const CZipException& error) {
         std::cerr << error.getMessage() << "\n";
@@ -42,25 +26,80 @@ bool extractOne(CZipFile& archive, int index, const fs::path& destination, CZipB
     }
     return false;
 }
+
+// The engine's writer puts the file in place only once the entry checked
+// out: a damaged entry leaves whatever file was there before as it was.
+void extractEntry(CZipFile& archive, int index, const fs::path& target, CZipBuffer& buffer)
+{
+    fs::create_directories(target.parent_path());
+    extractEntryTo(archive, index, fromPath(target), buffer);
+}
+
+bool extractOne(CZipFile& archive, int index, const fs::path& destination, CZipBuffer& buffer)
+{
+    const std::string name = entryName(archive, index);
+    return reported([&] {
+        if (name.back() == '/')
+            fs::create_directories(destination / toPath(name));
+        else
+            extractEntry(archive, index, destination / toPath(name), buffer);
+    });
+}
+
+// Folders are made first, here; the files are then extracted on the
+// archive's threads.
+bool extractOnThreads(CZipFile& archive, const std::vector<int>& indexes, const fs::path& destination)
+{
+    bool allExtracted = true;
+    std::vector<ExtractJob> jobs;
+    for (int index : indexes) {
+        const std::string name = entryName(archive, index);
+        allExtracted = reported([&] {
+            const fs::path target = destination / toPath(name);
+            if (name.back() == '/') {
+                fs::create_directories(target);
+                return;
+            }
+            fs::create_directories(target.parent_path());
+            jobs.push_back({index, fromPath(target)});
+        }) && allExtracted;
+    }
+    archive.extractInParallel(jobs, [&](const ExtractJob&, const CString& error) {
+        if (!error.empty()) {
+            std::cerr << error << "\n";
+            allExtracted = false;
+        }
+        return true;
+    });
+    return allExtracted;
+}
 }
 
 int extractCommand(const Words& words)
 {
-    Arguments arguments(words, {}, {"--password"});
+    Arguments arguments(words, {}, {"--password", "--threads"});
     arguments.requirePositionals(2, 2);
     ConsoleCallBack callback(arguments.value("--password"));
     CZipFile archive(&callback);
+    archive.setThreadCount(threadCount(arguments));
     openExisting(archive, arguments.positionals()[0]);
     const fs::path destination = toPath(arguments.positionals()[1]);
-    CZipBuffer buffer;
-    bool allExtracted = true;
     std::vector<CString> refused;
+    std::vector<int> indexes;
     for (int i = 0; i < archive.getFileCount(); ++i) {
         const std::string name = entryName(archive, i);
         if (refusedForExtraction(archive, i, name))
             refused.push_back(name);
         else
-            allExtracted = extractOne(archive, i, destination, buffer) && allExtracted;
+            indexes.push_back(i);
+    }
+    bool allExtracted = true;
+    if (archive.threadCount() > 1) {
+        allExtracted = extractOnThreads(archive, indexes, destination);
+    } else {
+        CZipBuffer buffer;
+        for (int index : indexes)
+            allExtracted = extractOne(archive, index, destination, buffer) && allExtracted;
     }
     if (!refused.empty())
         std::cerr << refusedNamesWarning(refused, refused.size(), "\n") << "\n";

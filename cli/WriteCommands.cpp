@@ -34,18 +34,6 @@ Encryption encryptionChoice(const std::string& name)
     return found->second;
 }
 
-// Every core unless told otherwise.
-unsigned threadCount(const Arguments& arguments)
-{
-    if (!arguments.has("--threads"))
-        return 0;
-    const std::string text = arguments.value("--threads");
-    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos
-        || std::stoul(text) == 0)
-        throw UsageError("--threads needs a number from 1 to 9999");
-    return static_cast<unsigned>(std::stoul(text));
-}
-
 // Full paths, so that stored names never hold "..": a folder stands for
 // every file below it, in a stable order.
 std::vector<CString> filesToAdd(const std::vector<std::string>& arguments)

@@ -15,7 +15,7 @@ struct Command {
 
 const Command kCommands[] = {
     {"list", "list ARCHIVE", listCommand},
-    {"extract", "extract ARCHIVE DESTDIR [--password P]", extractCommand},
+    {"extract", "extract ARCHIVE DESTDIR [--password P] [--threads N]", extractCommand},
     {"test", "test ARCHIVE [--password P]", testCommand},
     {"add", "add ARCHIVE [--level normal|fast|max|none] [--paths] [--no-replace] [--password P]"
             " [--encryption zipcrypto|aes256] [--threads N] FILE...",

@@ -3,6 +3,7 @@
 #include "ZipBuffer.h"
 #include "ZipException.h"
 #include "ZipFile.h"
+#include "ZipTime.h"
 
 namespace {
 // Tries names until one is free; a name that is taken is no failure.
@@ -21,7 +22,12 @@ void ExtractedFile::createTemporary()
     for (int number = 1; number <= kTemporaryNames; ++number) {
         temporary_ = folder + "~packrook" + std::to_string(number) + ".tmp";
         file_ = os::openFile(temporary_, os::OpenMode::CreateNew);
-        if (file_ != os::kInvalidFile || os::fileAttributes(temporary_) == os::kNoAttributes)
+        // Another extraction into the same folder may have taken the name and
+        // already given it up again: the system's answer tells it was taken.
+        const bool taken = file_ == os::kInvalidFile
+                           && (os::lastError() == os::kErrorFileExists
+                               || os::fileAttributes(temporary_) != os::kNoAttributes);
+        if (!taken)
             break;
     }
     if (file_ == os::kInvalidFile)
@@ -65,4 +71,33 @@ void extractOpenEntry(CZipFile& archive, const CString& path, CZipBuffer& buffer
             output.write(buffer, got);
     } while (got == buffer.size());
     output.finish();
+}
+
+OpenEntry::OpenEntry(CZipFile& archive, int index) : archive_(archive), index_(index)
+{
+    try {
+        archive_.openFile(index_);
+    } catch (...) {
+        archive_.closeFile(index_);
+        throw;
+    }
+}
+
+OpenEntry::~OpenEntry()
+{
+    archive_.closeFile(index_);
+}
+
+void OpenEntry::readToEnd(CZipBuffer& buffer)
+{
+    while (archive_.readFile(buffer, buffer.size()) == buffer.size()) {
+    }
+}
+
+void extractEntryTo(CZipFile& archive, int index, const CString& path, CZipBuffer& buffer)
+{
+    OpenEntry entry(archive, index);
+    extractOpenEntry(archive, path, buffer);
+    if (!archive.isTarMode() && !archive.isGzipMode())
+        applyStoredTime(path, *archive.getFileHeader(index));
 }

@@ -34,3 +34,24 @@ private:
 
 // Writes the archive's open entry to path through buffer: whole, or not at all.
 void extractOpenEntry(CZipFile& archive, const CString& path, CZipBuffer& buffer);
+
+// An entry open for reading; closed however the reading ends.
+class OpenEntry {
+public:
+    OpenEntry(CZipFile& archive, int index);
+    ~OpenEntry();
+    OpenEntry(const OpenEntry&) = delete;
+    OpenEntry& operator=(const OpenEntry&) = delete;
+
+    // Reads the entry to its end through buffer, which is what makes the
+    // engine check its CRC.
+    void readToEnd(CZipBuffer& buffer);
+
+private:
+    CZipFile& archive_;
+    int index_;
+};
+
+// Extracts entry index to path through buffer, whole or not at all, with the
+// time a zip entry stores (tar members and gzip files have none to give).
+void extractEntryTo(CZipFile& archive, int index, const CString& path, CZipBuffer& buffer);

@@ -2,6 +2,7 @@
 #include "EngineApi.h"
 #include "CallBack.h"
 #include "GZipFile.h"
+#include "ParallelExtract.h"
 #include "TarFile.h"
 #include "ZipAes.h"
 #include "ZipBuffer.h"
@@ -99,6 +100,13 @@ public:
     bool openFile(int index);
     uint32_t readFile(void* buffer, uint32_t size);
     bool closeFile(int index);
+    // Extracts the jobs' entries, each whole or not at all, each worker
+    // thread (threadCount() of them) with its own reader on this archive, and
+    // returns once every entry begun is done and reported. Prompts, status
+    // texts and Cancel (looked at between entries) stay on the caller's
+    // thread. Spanned sets, tar and gzip files, and one thread, extract in
+    // turn on the caller's thread through this reader.
+    void extractInParallel(const std::vector<ExtractJob>& jobs, const ExtractReport& report);
 
     // Changing the archive
     bool addNewFiles(std::vector<CString>& files, uint32_t option, bool keepFolderNames,
@@ -155,6 +163,12 @@ private:
 
     // Reading entries
     void takeFirstInput(uint32_t dataStart, uint32_t got);
+    // Extracting many entries (ParallelExtract.cpp)
+    void extractInTurn(const std::vector<ExtractJob>& jobs, const ExtractReport& report);
+    bool goOn(const ExtractJob& job, const CString& error, const ExtractReport& report);
+    bool openableBySeveral() const;
+    void openBeside(const CString& path, const CString& password);
+    void settlePassword(const std::vector<ExtractJob>& jobs);
     bool refillInput();
     bool takeInput(char* bytes, uint32_t count);
     void decryptInput();
@@ -179,7 +193,7 @@ private:
     bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt, int level,
                           std::future<zipdeflate::Block>* deflated);
     CString entryNameFor(const CString& path, bool keepFolderNames);
-    void compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
+    void compressEntry(os::FileHandle source, int64_t size, const CString& path, CZipFileHeader& header, bool encrypt,
                        int level, std::future<zipdeflate::Block>* deflated, os::FileHandle target);
     bool writeDeflatedAhead(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target);
     void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);

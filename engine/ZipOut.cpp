@@ -273,11 +273,14 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
         return true;
     const CString name = entryNameFor(path, keepFolderNames);
     callback_->setStatusText("Compressing file " + name);
+    ScopedFile source(os::openFile(path, os::OpenMode::ReadExisting), "Couldn't open source file " + path);
+    // Asked once, of the open file: the size it has now is the one read.
+    const int64_t size = os::fileSize(source.handle());
     if (centralDir_.getHeaderCount() == 0 && spanningMode_)
         writeDescriptor(nullptr);
     CZipFileHeader& header = *centralDir_.addNewFileHeader(name);
     header.localHeaderOffset = static_cast<uint64_t>(myGetFileSize());
-    header.reserveLargeSizes(!spanningMode_ && mayReachZip64(os::fileSizeAtPath(path)));
+    header.reserveLargeSizes(!spanningMode_ && mayReachZip64(size));
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.method = Z_DEFLATED;
     header.SetTime(path);
@@ -295,18 +298,17 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
     entryOpen_ = false;
     CheckForError(deflateInit2_(&stream_, level, Z_DEFLATED, -MAX_WBITS, kMemoryLevel, Z_DEFAULT_STRATEGY,
                                 "1.1.4", static_cast<int>(sizeof(z_stream))));
-    ScopedFile source(os::openFile(path, os::OpenMode::ReadExisting), "Couldn't open source file " + path);
     if (spanningMode_) {
         // The local header goes in front of the data, and the data's size is
         // known only once it is deflated.
         const CString folder = os::tempFolder();
         ScopedFile temporary(os::openFile(folder, os::OpenMode::TempDeleteOnClose),
                              "Couldn't open temporary file " + folder);
-        compressEntry(source.handle(), path, header, encrypt, level, deflated, temporary.handle());
+        compressEntry(source.handle(), size, path, header, encrypt, level, deflated, temporary.handle());
         refuseSizesPastReservation(header, path);
         finishSpannedEntry(header, temporary.handle());
     } else {
-        compressEntry(source.handle(), path, header, encrypt, level, deflated, os::kInvalidFile);
+        compressEntry(source.handle(), size, path, header, encrypt, level, deflated, os::kInvalidFile);
         refuseSizesPastReservation(header, path);
         finishEntryInPlace(header);
     }
@@ -323,7 +325,7 @@ void CZipFile::refuseSizesPastReservation(const CZipFileHeader& header, const CS
         throw CZipException("File too large for a zip archive " + path);
 }
 
-void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFileHeader& header, bool encrypt,
+void CZipFile::compressEntry(os::FileHandle source, int64_t size, const CString& path, CZipFileHeader& header, bool encrypt,
                              int level, std::future<zipdeflate::Block>* deflated, os::FileHandle target)
 {
     aes_.reset();
@@ -334,7 +336,7 @@ void CZipFile::compressEntry(os::FileHandle source, const CString& path, CZipFil
         writeEntryData(zipbytes::kEncryptionHeaderSize, target);
     }
     if (!deflated || !writeDeflatedAhead(deflated->get(), header, target)) {
-        if (threadCount_ > 1 && os::fileSizeAtPath(path) > static_cast<int64_t>(zipdeflate::kBlockSize))
+        if (threadCount_ > 1 && size > static_cast<int64_t>(zipdeflate::kBlockSize))
             deflateInBlocks(source, path, header, level, target);
         else
             deflateSource(source, path, header, target);

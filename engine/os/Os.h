@@ -16,6 +16,7 @@ enum class OpenMode {
     ReadWriteAlways,   // archive: read and write, others may read, created when missing
     ReadOnlyAlways,    // archive fallback when writing is refused
     ReadExisting,      // a file being added or a stub being copied
+    ReadBeside,        // archive read by a second reader while the first may hold it open for writing
     TempDeleteOnClose, // scratch file that disappears when closed
     CreateForWriting,  // made afresh (an existing file is emptied), nobody else may use it meanwhile
     CreateNew,         // an extracted file's first home: never an existing file, nobody else may use it meanwhile
@@ -73,6 +74,8 @@ bool setFileModificationTime(const CString& path, std::time_t seconds);
 uint32_t lastError();
 void setLastError(uint32_t code);
 extern const uint32_t kErrorDiskFull;
+// What creating a file that must be new says when the name is taken.
+extern const uint32_t kErrorFileExists;
 // The system's own explanation of an error code; empty when it has none.
 CString errorText(uint32_t code);
 

@@ -15,6 +15,7 @@ namespace os {
 
 const FileHandle kInvalidFile = reinterpret_cast<FileHandle>(static_cast<intptr_t>(-1));
 const uint32_t kErrorDiskFull = ENOSPC;
+const uint32_t kErrorFileExists = EEXIST;
 
 namespace {
 int fd(FileHandle file)
@@ -70,6 +71,7 @@ FileHandle openFile(const CString& path, OpenMode mode)
     case OpenMode::ReadOnlyAlways:
         return handle(::open(path.c_str(), O_RDONLY | O_CREAT, 0666));
     case OpenMode::ReadExisting:
+    case OpenMode::ReadBeside:
         return handle(::open(path.c_str(), O_RDONLY));
     case OpenMode::TempDeleteOnClose:
         return handle(openTemporary(path));

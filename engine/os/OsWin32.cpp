@@ -9,6 +9,7 @@ namespace os {
 
 const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
 const uint32_t kErrorDiskFull = ERROR_DISK_FULL;
+const uint32_t kErrorFileExists = ERROR_FILE_EXISTS;
 
 namespace {
 // The code page of the narrow names and paths; CP_ACP follows the process.
@@ -166,6 +167,8 @@ FileHandle openFile(const CString& path, OpenMode mode)
         return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS, 0);
     case OpenMode::ReadExisting:
         return createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0);
+    case OpenMode::ReadBeside:
+        return createFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
     case OpenMode::TempDeleteOnClose:
         return createTemporary(path);
     case OpenMode::CreateForWriting:

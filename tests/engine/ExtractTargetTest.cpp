@@ -121,3 +121,18 @@ TEST(ExtractedFiles, OnlyAFinishedFileTakesItsNameAndAnUnfinishedOneReplacesNoth
     EXPECT_EQ(names, (std::vector<std::string>{"cut.txt", "finished.txt", "~packrook1.tmp"}));
     EXPECT_EQ(readBytes(folder + "~packrook1.tmp"), "another file");
 }
+
+#ifndef _WIN32
+// As when another extraction into the folder has just given its temporary
+// file its own name: the name was taken, though nothing is found under it
+// now (here a link to nothing), and the next name is tried.
+TEST(ExtractedFiles, ANameThatWasTakenIsPassedByEvenWhenNothingIsFoundUnderIt)
+{
+    const std::string folder = scratchFolder();
+    std::filesystem::create_symlink(folder + "gone", folder + "~packrook1.tmp");
+    ExtractedFile file(folder + "x.txt");
+    file.write("x", 1);
+    file.finish();
+    EXPECT_EQ(readBytes(folder + "x.txt"), "x");
+}
+#endif

@@ -1,0 +1,18 @@
+#pragma once
+// What CZipFile::extractInParallel is given: the entries to extract and where
+// to, decided beforehand on the caller's thread, and whom to tell of each.
+#include "ZipString.h"
+
+#include <functional>
+
+struct ExtractJob {
+    int index;
+    // The file the entry becomes; its folder exists already.
+    CString target;
+};
+
+// Called on the caller's thread for each entry, in the order given, once it
+// is done; error is empty for an entry that was extracted. Returning false
+// stops the handing out of entries: those already on their way still finish
+// and are reported, the rest are never begun.
+using ExtractReport = std::function<bool(const ExtractJob& job, const CString& error)>;
