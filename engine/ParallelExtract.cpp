@@ -189,12 +189,7 @@ void CZipFile::extractInTurn(const std::vector<ExtractJob>& jobs, const ExtractR
 // worker's reader only reads, and lets it.
 void CZipFile::openBeside(const CString& path, const CString& password)
 {
-    path_ = path;
-    readOnly_ = true;
-    file_ = os::openFile(path, os::OpenMode::ReadBeside);
-    good_ = file_ != os::kInvalidFile;
-    if (!good_)
-        throw CZipLastErrorException("Failed to open file " + path);
+    openForReading(path, os::OpenMode::ReadBeside);
     if (!parseCentralDir())
         throw CZipException("Unable to open file " + path);
     password_ = password;

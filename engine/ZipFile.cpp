@@ -143,15 +143,19 @@ void CZipFile::Open(const CString& path)
         openReader(path);
         return;
     }
-    readOnly_ = true;
     path_ = path;
     file_ = os::openFile(path, os::OpenMode::ReadWriteAlways);
     good_ = file_ != os::kInvalidFile;
-    if (good_) {
-        readOnly_ = false;
-        return;
-    }
-    file_ = os::openFile(path, os::OpenMode::ReadOnlyAlways);
+    readOnly_ = !good_;
+    if (!good_)
+        openForReading(path, os::OpenMode::ReadOnlyAlways);
+}
+
+void CZipFile::openForReading(const CString& path, os::OpenMode mode)
+{
+    readOnly_ = true;
+    path_ = path;
+    file_ = os::openFile(path, mode);
     good_ = file_ != os::kInvalidFile;
     if (!good_)
         throw CZipLastErrorException("Failed to open file " + path);

@@ -134,6 +134,8 @@ private:
     using AllocationMap = std::map<void*, void*>;
 
     void Open(const CString& path);
+    // Opens path for reading only, or throws the system's reason.
+    void openForReading(const CString& path, os::OpenMode mode);
     bool openReader(const CString& path);
     uint32_t rawWrite(const char* buffer, uint32_t count, bool keepWhole);
     uint32_t writeHere(const char* buffer, uint32_t count);

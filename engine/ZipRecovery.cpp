@@ -358,12 +358,7 @@ bool CZipFile::openRecovered(const CString& path)
     gzipMode_ = tarMode_ = false;
     exeOffset_ = 0;
     currentDisk_ = 0;
-    readOnly_ = true;
-    path_ = path;
-    file_ = os::openFile(path, os::OpenMode::ReadOnlyAlways);
-    good_ = file_ != os::kInvalidFile;
-    if (!good_)
-        throw CZipLastErrorException("Failed to open file " + path);
+    openForReading(path, os::OpenMode::ReadOnlyAlways);
     std::vector<std::unique_ptr<CZipFileHeader>> headers;
     for (ziprecovery::Entry& entry : ziprecovery::findEntries(*this)) {
         recoveredEnds_.push_back(entry.end);
