@@ -29,6 +29,15 @@ if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
 
+# A mirror in the middle of a sync can fail one index (another architecture's,
+# say) that nothing here needs: apt then keeps the old one or none. Go on; the
+# install or download that follows fails with apt's own message if a package
+# we need really cannot be had.
+refresh_indexes() {
+  "${sudo_cmd[@]}" apt-get update -q ||
+    echo "install-deps: apt-get update reported a failed index; going on with what it read"
+}
+
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null || true)
@@ -40,7 +49,7 @@ done
 
 if ((${#missing[@]})); then
   echo "install-deps: installing ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -q
+  refresh_indexes
   "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" </dev/null
 fi
 
@@ -49,7 +58,7 @@ if [[ ! -f "$i386_root/usr/lib/i386-linux-gnu/libgcrypt.a" || ! -f "$i386_root/u
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
-  "${sudo_cmd[@]}" apt-get update -q
+  refresh_indexes
   download=$(mktemp -d)
   chmod 755 "$download"
   (cd "$download" && "${sudo_cmd[@]}" apt-get download -q "${i386_packages[@]/%/:i386}")
