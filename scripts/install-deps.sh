@@ -6,7 +6,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
 packages=(
-  cmake g++ googletest zlib1g-dev
+  cmake g++ googletest zlib1g-dev libarchive-dev
   gcc-multilib g++-multilib lib32z1-dev qemu-user-static
   clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
