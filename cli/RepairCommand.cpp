@@ -23,6 +23,13 @@ bool opensWhole(CZipFile& archive, const std::string& path)
     archive.close();
     return false;
 }
+
+// A search that ran out of work says how far it looked.
+std::string unsearched(const CZipFile& archive)
+{
+    const int64_t from = archive.recoveryUnsearchedFrom();
+    return from < 0 ? std::string() : "; entries after offset " + std::to_string(from) + " were not looked for";
+}
 }
 
 int repairCommand(const Words& words)
@@ -39,8 +46,9 @@ int repairCommand(const Words& words)
         return 0;
     }
     if (archive.isGzipMode() || archive.isTarMode() || !archive.openRecovered(path))
-        throw std::runtime_error("No entry of " + path + " could be recovered");
+        throw std::runtime_error("No entry of " + path + " could be recovered" + unsearched(archive));
+    const std::string note = unsearched(archive);
     archive.writeRepaired(target);
-    std::cout << "Wrote " << archive.getFileCount() << " entries to " << target << "\n";
+    std::cout << "Wrote " << archive.getFileCount() << " entries to " << target << note << "\n";
     return 0;
 }

@@ -43,6 +43,9 @@ public:
     // every entry whose data is all there, read-only. False when none is.
     bool openRecovered(const CString& path);
     bool isRecovered() const;
+    // Where the last openRecovered stopped looking for entries, its work spent
+    // before the end of the file; -1 when it looked through the whole file.
+    int64_t recoveryUnsearchedFrom() const;
     // Writes the recovered entries, and any data in front of them, to a new
     // file with a fresh directory, and opens that; the damaged archive stays
     // as it is. A file already at target is never overwritten.
@@ -306,5 +309,6 @@ private:
     // Read from local headers: where each entry's bytes end, in entry order.
     bool recovered_ = false;
     std::vector<uint64_t> recoveredEnds_;
+    int64_t unsearchedFrom_ = -1;
     AllocationMap allocations_;
 };

@@ -60,12 +60,6 @@ private:
     uint32_t filled_ = 0;
 };
 
-enum class Verdict {
-    Entry,     // the entry is whole
-    NotEntry,  // what looked like an entry is none, or is damaged
-    CutShort,  // the entry's data runs on to the end of the file
-};
-
 struct Decoded {
     uint32_t crc = 0;
     uint64_t compressed = 0;
@@ -79,6 +73,9 @@ struct Descriptor {
     uint32_t length = 0;
 };
 
+const uint32_t kLocalSignatures[] = {kLocalSignature};
+const uint32_t kRecordSignatures[] = {kCentralSignature, kLocalSignature, kEndSignature};
+
 bool isKnownMethod(uint16_t method)
 {
     static const uint16_t kMethods[] = {0, 8, 9, 12, 14, 93, 95, 98, zipaes::kMethod};
@@ -91,6 +88,10 @@ bool isCheckable(const CZipFileHeader& header)
     return !header.IsEncrypted() && (header.method == 0 || header.method == Z_DEFLATED);
 }
 
+// A header that is not that of a whole entry (one that only looks like a
+// header, one whose sizes a damaged byte made too large, one whose data the
+// end of the file cuts) is passed over, and the search goes on behind its
+// signature: the entries after it may well be whole.
 class Scanner {
 public:
     explicit Scanner(CZipFile& archive)
@@ -98,25 +99,26 @@ public:
     {
     }
 
-    std::vector<Entry> run()
+    Search run()
     {
-        std::vector<Entry> found;
+        Search search;
         uint64_t position = 0;
-        while (findSignature(position)) {
+        while (findSignature(position, kLocalSignatures)) {
             Entry entry;
-            const Verdict verdict = tryEntry(position, entry);
-            if (verdict == Verdict::Entry) {
+            const bool whole = isWholeEntry(position, entry);
+            if (whole) {
                 position = entry.end;
-                found.push_back(std::move(entry));
-            } else if (verdict == Verdict::CutShort) {
-                break;
-            } else {
-                ++position;
+                search.entries.push_back(std::move(entry));
             }
-            if (budget_ == 0)
+            if (budget_ == 0) {
+                if (position < input_.size())
+                    search.unsearchedFrom = static_cast<int64_t>(position);
                 break;
+            }
+            if (!whole)
+                ++position;
         }
-        return found;
+        return search;
     }
 
 private:
@@ -126,7 +128,9 @@ private:
         return budget_ > 0;
     }
 
-    bool findSignature(uint64_t& position)
+    // The first of the signatures from position on.
+    template <size_t N>
+    bool findSignature(uint64_t& position, const uint32_t (&signatures)[N])
     {
         while (position + 4 <= input_.size()) {
             const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kChunk, input_.size() - position));
@@ -134,7 +138,7 @@ private:
             if (!bytes)
                 return false;
             for (uint32_t i = 0; i + 4 <= count; ++i)
-                if (get32(bytes + i) == kLocalSignature) {
+                if (bytes[i] == 'P' && std::find(signatures, signatures + N, get32(bytes + i)) != signatures + N) {
                     position += i;
                     return true;
                 }
@@ -155,23 +159,23 @@ private:
         return std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
     }
 
-    Verdict tryEntry(uint64_t position, Entry& entry)
+    bool isWholeEntry(uint64_t position, Entry& entry)
     {
         const char* fixed = input_.at(position, kLocalRecordSize);
         if (!fixed)
-            return Verdict::CutShort;
+            return false;
         char record[kLocalRecordSize];
         std::memcpy(record, fixed, sizeof record);
         if (!isPlausible(record))
-            return Verdict::NotEntry;
+            return false;
         const uint16_t nameLength = get16(record + 26);
         const uint16_t extraLength = get16(record + 28);
         const char* variable = input_.at(position + kLocalRecordSize, uint32_t{nameLength} + extraLength);
         if (!variable)
-            return Verdict::CutShort;
+            return false;
         const CString name(variable, nameLength);
         if (!isPlausibleName(name))
-            return Verdict::NotEntry;
+            return false;
         entry.header = std::make_unique<CZipFileHeader>(&archive_);
         entry.header->readLocalRecord(&archive_, record, name, CString(variable + nameLength, extraLength), position);
         const uint64_t dataStart = position + kLocalRecordSize + nameLength + extraLength;
@@ -179,50 +183,84 @@ private:
                                            : withKnownSizes(*entry.header, dataStart, entry.end);
     }
 
-    Verdict withKnownSizes(const CZipFileHeader& header, uint64_t dataStart, uint64_t& end)
+    bool withKnownSizes(const CZipFileHeader& header, uint64_t dataStart, uint64_t& end)
     {
         if (header.compressedSize > input_.size() - dataStart)
-            return Verdict::CutShort;
+            return false;
         end = dataStart + header.compressedSize;
         if (!isCheckable(header))
-            return followedByRecord(end) ? Verdict::Entry : Verdict::NotEntry;
+            return followedByRecord(end);
         Decoded decoded;
-        if (decode(header, dataStart, header.compressedSize, false, decoded) != Verdict::Entry)
-            return Verdict::NotEntry;
+        if (!decode(header, dataStart, header.compressedSize, decoded))
+            return false;
         const bool matches = decoded.crc == header.crc32 && decoded.compressed == header.compressedSize
                              && decoded.uncompressed == header.uncompressedSize;
         // Nothing in an empty entry vouches for it: a header written ahead
         // of its data looks just like one.
-        const bool vouched = header.compressedSize > 0 || followedByRecord(end);
-        return matches && vouched ? Verdict::Entry : Verdict::NotEntry;
+        return matches && (header.compressedSize > 0 || followedByRecord(end));
     }
 
     // Sizes of zero in the header: the descriptor behind the data has them.
     // Deflated data ends where its stream does; stored or encrypted data
     // ends at the first descriptor whose size is the distance to it.
-    Verdict throughDescriptor(CZipFileHeader& header, uint64_t dataStart, uint64_t& end)
+    bool throughDescriptor(CZipFileHeader& header, uint64_t dataStart, uint64_t& end)
     {
         CString block;
         const bool zip64 = zipextra::find(header.extraField, zipextra::kZip64, block);
         Descriptor descriptor;
         if (isCheckable(header) && header.method == Z_DEFLATED) {
             Decoded decoded;
-            const Verdict verdict = decode(header, dataStart, input_.size() - dataStart, true, decoded);
-            if (verdict != Verdict::Entry)
-                return verdict;
-            if (!descriptorAt(dataStart + decoded.compressed, zip64, decoded.compressed, descriptor)
+            if (!decode(header, dataStart, input_.size() - dataStart, decoded)
+                || !descriptorAt(dataStart + decoded.compressed, zip64, decoded.compressed, descriptor)
                 || descriptor.crc != decoded.crc || descriptor.uncompressed != decoded.uncompressed)
-                return Verdict::NotEntry;
-            return adopt(header, descriptor, dataStart, end);
+                return false;
+        } else if (!findDescriptor(header, dataStart, zip64, descriptor)) {
+            return false;
         }
-        for (uint64_t at = dataStart; at < input_.size(); ++at) {
-            if (!spend(1))
-                return Verdict::NotEntry;
-            if (descriptorAt(at, zip64, at - dataStart, descriptor) && descriptorVouches(header, dataStart, descriptor)
-                && followedByRecord(at + descriptor.length))
-                return adopt(header, descriptor, dataStart, end);
+        header.crc32 = descriptor.crc;
+        header.compressedSize = descriptor.compressed;
+        header.uncompressedSize = descriptor.uncompressed;
+        end = dataStart + descriptor.compressed + descriptor.length;
+        return true;
+    }
+
+    // A descriptor is followed by a record, or by the end of the file, so
+    // only where a record begins need one be looked for; the bytes passed
+    // on the way are charged.
+    bool findDescriptor(const CZipFileHeader& header, uint64_t dataStart, bool zip64, Descriptor& descriptor)
+    {
+        for (uint64_t from = dataStart;;) {
+            uint64_t record = from;
+            const bool found = findSignature(record, kRecordSignatures);
+            if (!spend((found ? record : input_.size()) - from + 1))
+                return false;
+            if (!found)
+                break;
+            if (descriptorEndingAt(record, header, dataStart, zip64, descriptor))
+                return true;
+            from = record + 1;
         }
-        return Verdict::CutShort;
+        // The end of the file, even one that cuts a record's signature.
+        const uint64_t size = input_.size();
+        for (uint64_t end = std::max(dataStart, size - std::min<uint64_t>(3, size)); end <= size; ++end)
+            if (followedByRecord(end) && descriptorEndingAt(end, header, dataStart, zip64, descriptor))
+                return true;
+        return false;
+    }
+
+    bool descriptorEndingAt(uint64_t end, const CZipFileHeader& header, uint64_t dataStart, bool zip64,
+                            Descriptor& descriptor)
+    {
+        const uint32_t sizesLength = zip64 ? 16 : 8;
+        for (uint32_t length : {sizesLength + 8, sizesLength + 4}) {
+            if (end - dataStart < length)
+                continue;
+            const uint64_t at = end - length;
+            if (descriptorAt(at, zip64, at - dataStart, descriptor) && descriptor.length == length
+                && descriptorVouches(header, dataStart, descriptor))
+                return true;
+        }
+        return false;
     }
 
     bool descriptorVouches(const CZipFileHeader& header, uint64_t dataStart, const Descriptor& descriptor)
@@ -230,17 +268,8 @@ private:
         if (!isCheckable(header))
             return true;
         Decoded decoded;
-        return decode(header, dataStart, descriptor.compressed, false, decoded) == Verdict::Entry
-               && decoded.crc == descriptor.crc && decoded.uncompressed == descriptor.uncompressed;
-    }
-
-    static Verdict adopt(CZipFileHeader& header, const Descriptor& descriptor, uint64_t dataStart, uint64_t& end)
-    {
-        header.crc32 = descriptor.crc;
-        header.compressedSize = descriptor.compressed;
-        header.uncompressedSize = descriptor.uncompressed;
-        end = dataStart + descriptor.compressed + descriptor.length;
-        return Verdict::Entry;
+        return decode(header, dataStart, descriptor.compressed, decoded) && decoded.crc == descriptor.crc
+               && decoded.uncompressed == descriptor.uncompressed;
     }
 
     // A descriptor at this place, with or without its signature, whose
@@ -271,69 +300,70 @@ private:
             return position == input_.size();
         const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(4, input_.size() - position));
         const char* bytes = input_.at(position, count);
-        static const char* const kRecords[] = {"PK\1\2", "PK\3\4", "PK\5\6"};
-        return bytes && std::any_of(std::begin(kRecords), std::end(kRecords),
-                                    [&](const char* record) { return std::memcmp(bytes, record, count) == 0; });
+        return bytes && std::any_of(std::begin(kRecordSignatures), std::end(kRecordSignatures), [&](uint32_t record) {
+                   char expected[4];
+                   put32(expected, record);
+                   return std::memcmp(bytes, expected, count) == 0;
+               });
     }
 
-    // The CRC and sizes of up to limit bytes of data from start on. Deflated
-    // data must end its stream within them; when they run to the end of the
-    // file without, the entry is cut short there (toFileEnd).
-    Verdict decode(const CZipFileHeader& header, uint64_t start, uint64_t limit, bool toFileEnd, Decoded& decoded)
+    // The CRC and sizes of up to limit bytes of data from start on; deflated
+    // data must end its stream within them.
+    bool decode(const CZipFileHeader& header, uint64_t start, uint64_t limit, Decoded& decoded)
     {
         decoded = Decoded();
         if (header.method == 0)
             return crcOfStored(start, limit, decoded);
         z_stream stream{};
         if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
-            return Verdict::NotEntry;
-        const Verdict verdict = inflateFrom(stream, start, limit, toFileEnd, decoded);
+            return false;
+        const bool ended = inflateFrom(stream, start, limit, decoded);
         inflateEnd(&stream);
-        return verdict;
+        return ended;
     }
 
-    Verdict crcOfStored(uint64_t start, uint64_t length, Decoded& decoded)
+    bool crcOfStored(uint64_t start, uint64_t length, Decoded& decoded)
     {
         for (uint64_t done = 0; done < length;) {
             const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kChunk, length - done));
             const char* bytes = input_.at(start + done, count);
             if (!bytes || !spend(count))
-                return Verdict::NotEntry;
+                return false;
             decoded.crc = static_cast<uint32_t>(::crc32(decoded.crc, reinterpret_cast<const Bytef*>(bytes), count));
             done += count;
         }
         decoded.compressed = decoded.uncompressed = length;
-        return Verdict::Entry;
+        return true;
     }
 
-    Verdict inflateFrom(z_stream& stream, uint64_t start, uint64_t limit, bool toFileEnd, Decoded& decoded)
+    // Charged with what inflate took, not with what it was offered: data
+    // behind a header that only looks like one mostly fails within bytes.
+    bool inflateFrom(z_stream& stream, uint64_t start, uint64_t limit, Decoded& decoded)
     {
         uint64_t taken = 0;
-        int result = Z_OK;
-        while (result != Z_STREAM_END) {
+        for (int result = Z_OK; result != Z_STREAM_END;) {
             if (stream.avail_in == 0) {
-                if (taken == limit)
-                    return toFileEnd ? Verdict::CutShort : Verdict::NotEntry;
                 const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kChunk, limit - taken));
-                const char* bytes = input_.at(start + taken, count);
-                if (!bytes || !spend(count))
-                    return Verdict::NotEntry;
+                const char* bytes = count ? input_.at(start + taken, count) : nullptr;
+                if (!bytes)
+                    return false;
                 stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes));
                 stream.avail_in = count;
                 taken += count;
             }
+            const uInt offered = stream.avail_in;
             stream.next_out = reinterpret_cast<Bytef*>(output_.data());
             stream.avail_out = kChunk;
             result = inflate(&stream, Z_SYNC_FLUSH);
-            if (result != Z_OK && result != Z_STREAM_END)
-                return Verdict::NotEntry;
+            if (!spend(offered - stream.avail_in) || (result != Z_OK && result != Z_STREAM_END))
+                return false;
             const uint32_t produced = kChunk - stream.avail_out;
             decoded.crc =
                 static_cast<uint32_t>(::crc32(decoded.crc, reinterpret_cast<Bytef*>(output_.data()), produced));
             decoded.uncompressed += produced;
         }
         decoded.compressed = taken - stream.avail_in;
-        return Verdict::Entry;
+        return true;
     }
 
     CZipFile& archive_;
@@ -344,7 +374,7 @@ private:
 
 } // namespace
 
-std::vector<Entry> findEntries(CZipFile& archive)
+Search findEntries(CZipFile& archive)
 {
     return Scanner(archive).run();
 }
@@ -360,7 +390,9 @@ bool CZipFile::openRecovered(const CString& path)
     currentDisk_ = 0;
     openForReading(path, os::OpenMode::ReadOnlyAlways);
     std::vector<std::unique_ptr<CZipFileHeader>> headers;
-    for (ziprecovery::Entry& entry : ziprecovery::findEntries(*this)) {
+    ziprecovery::Search search = ziprecovery::findEntries(*this);
+    unsearchedFrom_ = search.unsearchedFrom;
+    for (ziprecovery::Entry& entry : search.entries) {
         recoveredEnds_.push_back(entry.end);
         headers.push_back(std::move(entry.header));
     }
@@ -376,6 +408,11 @@ bool CZipFile::openRecovered(const CString& path)
 bool CZipFile::isRecovered() const
 {
     return recovered_;
+}
+
+int64_t CZipFile::recoveryUnsearchedFrom() const
+{
+    return unsearchedFrom_;
 }
 
 CString CZipFile::repairedPath(const CString& path)

@@ -230,8 +230,12 @@ void MainWindow::repairArchive()
     if (!archiveOpen() || !archive_.isRecovered())
         return;
     const CString target = CZipFile::repairedPath(archivePath_);
+    const int64_t unsearched = archive_.recoveryUnsearchedFrom();
     const CString question = "Write the " + std::to_string(archive_.getFileCount())
-                             + " entries found to a new archive with a fresh directory?\r\n\r\n" + target;
+                             + " entries found to a new archive with a fresh directory?\r\n\r\n" + target
+                             + (unsearched < 0 ? CString()
+                                               : "\r\n\r\nThe search ended early: entries after offset "
+                                                     + std::to_string(unsearched) + " were not looked for.");
     if (::MessageBoxA(window_, question.c_str(), kCaption, MB_ICONQUESTION | MB_YESNO) != IDYES)
         return;
     try {

@@ -16,15 +16,20 @@ struct Sample {
     std::string bytes;
     std::vector<std::string> contents;
     std::vector<uint64_t> ends;  // where each entry's bytes end
+    // The stored archive's own entry, whole from nestedEnd on.
+    std::string nestedContent;
+    uint64_t nestedEnd = 0;
 };
 
 // A program in front, a deflated text, a stored archive whose own entries
-// must never pass for the outer one's, an empty file and a folder's file.
+// must not pass for the outer one's while it is whole, an empty file and a
+// folder's file.
 Sample sample()
 {
-    const std::string inner = buildZip({deflated("inner.txt", "inner " + std::string(50, 'i'))});
-    const std::string text = "the quick brown fox " + std::string(200, 'x');
     Sample result;
+    result.nestedContent = "inner " + std::string(50, 'i');
+    const std::string inner = buildZip({deflated("inner.txt", result.nestedContent)});
+    const std::string text = "the quick brown fox " + std::string(200, 'x');
     result.contents = {text, inner, "", "deep down"};
     result.bytes = buildZip({deflated("a.txt", text), RawEntry("inner.zip", inner), RawEntry("empty.txt", ""),
                              deflated("b/c.txt", "deep down")},
@@ -37,10 +42,13 @@ Sample sample()
     for (long i = 1; i < archive.getFileCount(); ++i)
         result.ends.push_back(archive.getFileHeader(i)->localHeaderOffset);
     result.ends.push_back(ZipFileTestAccess::centralDir(archive).directoryPosition());
+    result.nestedEnd = result.ends[0] + 30 + 9 + inner.find("PK\x01\x02");
     return result;
 }
 }
 
+// Cut inside the stored archive, the outer entry is not whole, and the
+// search goes on through its data: the inner entry, once whole, is found.
 TEST(Recovery, EveryCutBringsBackExactlyTheCompleteEntries)
 {
     const Sample whole = sample();
@@ -49,13 +57,16 @@ TEST(Recovery, EveryCutBringsBackExactlyTheCompleteEntries)
     CZipFile archive(&callback);
     for (size_t cut = 0; cut <= whole.bytes.size(); ++cut) {
         writeBytes(path, whole.bytes.substr(0, cut));
-        const size_t complete = static_cast<size_t>(
-            std::count_if(whole.ends.begin(), whole.ends.end(), [&](uint64_t end) { return end <= cut; }));
-        ASSERT_EQ(archive.openRecovered(path), complete > 0) << "cut at " << cut;
-        ASSERT_EQ(static_cast<size_t>(archive.getFileCount()), complete) << "cut at " << cut;
-        EXPECT_TRUE(complete == 0 || archive.isReadOnly());
-        for (size_t i = 0; i < complete; ++i)
-            EXPECT_EQ(readEntry(archive, static_cast<int>(i)), whole.contents[i]) << "cut at " << cut;
+        std::vector<std::string> expected;
+        for (size_t i = 0; i < whole.ends.size() && whole.ends[i] <= cut; ++i)
+            expected.push_back(whole.contents[i]);
+        if (cut >= whole.nestedEnd && cut < whole.ends[1])
+            expected.push_back(whole.nestedContent);
+        ASSERT_EQ(archive.openRecovered(path), !expected.empty()) << "cut at " << cut;
+        ASSERT_EQ(static_cast<size_t>(archive.getFileCount()), expected.size()) << "cut at " << cut;
+        EXPECT_TRUE(expected.empty() || archive.isReadOnly());
+        for (size_t i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(readEntry(archive, static_cast<int>(i)), expected[i]) << "cut at " << cut;
         archive.close();
     }
 }
@@ -122,4 +133,48 @@ TEST(Recovery, FalseHeadersCostBoundedWork)
     EXPECT_FALSE(archive.openRecovered(path));
     os::setFileFaults(previous);
     EXPECT_LT(reads.bytesRead, 40 * bytes.size()) << reads.bytesRead;
+}
+
+// A header that is no whole entry's is stepped over: in the program in
+// front one whose sizes run past the end and a stored one streamed without
+// a descriptor, 400 deflated lookalikes (charged what inflate took, not a
+// chunk each), and entry 2 of 5 with a flipped bit in its size. Lookalikes
+// that each send the search to the end of the file use up its work, and
+// then it says where it stopped.
+TEST(Recovery, HeadersOfNoWholeEntryAreSteppedOver)
+{
+    auto lookalike = [](uint16_t flags, uint16_t method, uint32_t size) {
+        std::string header = buildZip({RawEntry("f", "")}).substr(0, 31);
+        zipbytes::put16(&header[6], flags);
+        zipbytes::put16(&header[8], method);
+        zipbytes::put32(&header[18], size);
+        return header;
+    };
+    std::string front = kProgram + lookalike(0, 0, 0x7FFFFFFF) + lookalike(8, 0, 0) + "no descriptor";
+    for (int i = 0; i < 400; ++i)
+        front += lookalike(8, 8, 0) + "\x07";
+    std::vector<RawEntry> entries;
+    for (char name = 'a'; name < 'f'; ++name)
+        entries.emplace_back(std::string(1, name), std::string(100000, name));
+    std::string bytes = buildZip(entries, "", false, front);
+    bytes.resize(bytes.find("PK\x01\x02"));
+    bytes[front.size() + 31 + 100000 + 21] |= '\x80';
+    const std::string path = join(scratchFolder(), "stepped.zip");
+    ScriptedCallBack callback;
+    CZipFile archive(&callback);
+    for (int streamed : {0, 60}) {
+        std::string heads;
+        for (int i = 0; i < streamed; ++i)
+            heads += lookalike(8, 0, 0);
+        writeBytes(path, heads + bytes);
+        ASSERT_TRUE(archive.openRecovered(path) == (streamed == 0));
+        std::string names;
+        for (int i = 0; i < archive.getFileCount(); ++i)
+            names += readEntry(archive, i).substr(0, 1);
+        EXPECT_EQ(names, streamed ? "" : "acde");
+        const int64_t unsearched = archive.recoveryUnsearchedFrom();
+        EXPECT_TRUE(streamed ? unsearched > 0 && unsearched < static_cast<int64_t>(heads.size()) : unsearched == -1)
+            << unsearched;
+        archive.close();
+    }
 }
