@@ -617,9 +617,19 @@ CString CZipCentralDir::zip64EndRecords() const
     return CString(bytes, sizeof bytes);
 }
 
+// Bytes right in front of the end record that read as a ZIP64 locator (the
+// end of an entry's comment, say) send readers to whatever lies in front of
+// them as a ZIP64 end record; the true records there keep them from it.
+bool CZipCentralDir::endsLikeLocator() const
+{
+    const uint64_t end = static_cast<uint64_t>(owner_->myGetFileSize());
+    return !owner_->isSpanningMode() && end >= kZip64LocatorSize
+           && signatureAt(end - kZip64LocatorSize) == kZip64LocatorSignature;
+}
+
 uint32_t CZipCentralDir::WriteCentralEnd()
 {
-    const CString zip64 = needsZip64() ? zip64EndRecords() : CString();
+    const CString zip64 = needsZip64() || endsLikeLocator() ? zip64EndRecords() : CString();
     const uint32_t size = static_cast<uint32_t>(zip64.size() + kEndRecordSize + end_.comment.size());
     std::vector<char> record(size);
     char* p = std::copy(zip64.begin(), zip64.end(), record.data());

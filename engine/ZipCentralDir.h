@@ -103,6 +103,7 @@ private:
     void WriteHeaders();
     void writeRecordsInBatches();
     bool needsZip64() const;
+    bool endsLikeLocator() const;
     CString zip64EndRecords() const;
     CString corruptMessage(const char* text) const;
 

@@ -3,6 +3,7 @@ entries and offsets past 4 GiB. Large files are sparse, so they take no
 disk space."""
 import os
 import shutil
+import struct
 import unittest
 import zipfile
 
@@ -134,6 +135,19 @@ class RewrittenRecords(cli.CliTestCase):
         self.assert_accepted(archive)
         cli.run("sfx", cli.native(archive), cli.native(archive + ".exe"))
         self.assert_accepted(archive + ".exe")
+
+    def test_entry_comment_ending_like_zip64_records(self):
+        """Left last by a delete, an entry comment ending like a ZIP64 end
+        record and locator gets true ones behind it, or Python takes it for them."""
+        archive = self.path("lookalike.zip")
+        end = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, 7, 7, 1234, 99)
+        with zipfile.ZipFile(archive, "w") as zf:
+            info = zipfile.ZipInfo("a.txt")
+            info.comment = b"note" + end + struct.pack("<IIQI", 0x07064B50, 0, 5, 1)
+            zf.writestr(info, "alpha")
+            zf.writestr("b.txt", "beta")
+        cli.run("delete", cli.native(archive), "b.txt")
+        self.assert_accepted(archive)
 
 
 class FullSize(cli.CliTestCase):
