@@ -23,9 +23,19 @@ std::string afterLastBackslash(const std::string& path)
     return backslash == std::string::npos ? path : path.substr(backslash + 1);
 }
 
+// Where the last path element's extension begins; npos when it has none. A
+// dot in a folder's name ("C:\\Users\\john.doe\\Photos") begins none.
+size_t extensionDot(const std::string& path)
+{
+    const size_t dot = path.rfind('.');
+    const size_t backslash = path.rfind('\\');
+    return dot != std::string::npos && (backslash == std::string::npos || dot > backslash) ? dot
+                                                                                           : std::string::npos;
+}
+
 std::string withZipExtension(const std::string& path)
 {
-    return path.substr(0, path.rfind('.')) + ".zip";
+    return path.substr(0, extensionDot(path)) + ".zip";
 }
 
 std::string lowerCase(const std::string& text)
@@ -47,13 +57,13 @@ std::string addToArchive(const std::string& archive, const std::string& listFile
 
 std::string extensionOf(const std::string& path)
 {
-    const size_t dot = path.rfind('.');
+    const size_t dot = extensionDot(path);
     return dot == std::string::npos ? std::string() : lowerCase(path.substr(dot));
 }
 
 std::string baseNameOf(const std::string& path)
 {
-    return afterLastBackslash(path.substr(0, path.rfind('.')));
+    return afterLastBackslash(path.substr(0, extensionDot(path)));
 }
 
 std::string itemText(Offset offset, const std::string& leadPath)

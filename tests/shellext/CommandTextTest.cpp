@@ -11,10 +11,11 @@ TEST(CommandText, NamesComeFromTheLeadPath)
     EXPECT_EQ("Old", baseNameOf("C:\\Docs\\Old.ZIP"));
     EXPECT_EQ("", extensionOf("C:\\Data"));
     EXPECT_EQ("Data", baseNameOf("C:\\Data"));
-    EXPECT_EQ(".2\\notes", extensionOf("C:\\Rel.2\\notes"));
-    EXPECT_EQ("Rel", baseNameOf("C:\\Rel.2\\notes"));
+    // A dot in a folder's name is no extension.
+    EXPECT_EQ("", extensionOf("C:\\Rel.2\\notes"));
+    EXPECT_EQ("notes", baseNameOf("C:\\Rel.2\\notes"));
     EXPECT_EQ("plain", baseNameOf("plain"));
-    EXPECT_EQ("Add to \"Rel.zip\"", itemText(addToNamedArchive, "C:\\Rel.2\\notes"));
+    EXPECT_EQ("Add to \"Photos.zip\"", itemText(addToNamedArchive, "C:\\Users\\john.doe\\Photos"));
     EXPECT_EQ("Zip and Email \"Report.zip\"", itemText(zipAndEmail, "C:\\Docs\\Report.txt"));
 }
 
@@ -24,6 +25,7 @@ TEST(CommandText, ParametersForEachCommand)
     const std::string list = "T:\\Prk1.tmp";
     EXPECT_EQ("-h \"C:\\A\\two.zip\" -l \"T:\\Prk1.tmp\"", parameters(1, two, "", list));
     EXPECT_EQ("-h \"C:\\Data.zip\" -l \"T:\\Prk1.tmp\"", parameters(1, {"C:\\Data"}, "", list));
+    EXPECT_EQ("-h \"C:\\john.doe\\notes.zip\" -l \"T:\\Prk1.tmp\"", parameters(1, {"C:\\john.doe\\notes"}, "", list));
     EXPECT_EQ("\"C:\\A\\two.txt\"", parameters(2, two, "", ""));
     EXPECT_EQ("-l \"T:\\Prk1.tmp\"", parameters(0, two, "", list));
     EXPECT_EQ("-l \"T:\\Prk1.tmp\"", parameters(3, two, "", list));
