@@ -16,6 +16,9 @@ constexpr const char* kExtension = "Quaylink.dll";
 constexpr const char* kServerKey = "CLSID\\" QUAYLINK_REGISTRY_FORM(QUAYLINK_CLSID) "\\InprocServer32";
 constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Packrook";
 constexpr DWORD kRegistrationWaitMs = 10000;
+constexpr const char* kDocumentType = "Quaylink.ContextHandler";
+// Beside ".zip"'s own value: the one it held before the product took it.
+constexpr const char* kPreviousZipType = "Packrook.Previous";
 
 using NamedValue = std::pair<const char*, CString>; // a null name is the key's default value
 
@@ -33,22 +36,59 @@ bool writeStrings(HKEY root, const char* path, std::initializer_list<NamedValue>
     return true;
 }
 
-void bindZipFilesTo(const CString& documentType)
+bool readString(HKEY root, const char* path, const char* name, CString& text)
 {
-    if (writeStrings(HKEY_CLASSES_ROOT, ".zip", {{nullptr, documentType}}))
-        ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    char value[MAX_PATH * 2] = {};
+    DWORD size = sizeof value - 1;
+    constexpr DWORD kTexts = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
+    if (::RegGetValueA(root, path, name, kTexts, nullptr, value, &size) != ERROR_SUCCESS)
+        return false;
+    text = value;
+    return true;
+}
+
+void associationsChanged()
+{
+    ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+// Taken back at every start; the value ".zip" had (another program's type)
+// is kept beside it, none when it had none.
+void takeZipFiles()
+{
+    CString held;
+    const bool hadValue = readString(HKEY_CLASSES_ROOT, ".zip", nullptr, held);
+    if (!writeStrings(HKEY_CLASSES_ROOT, ".zip", {{nullptr, kDocumentType}}))
+        return;
+    if (!hadValue)
+        ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, ".zip", kPreviousZipType);
+    else if (held != kDocumentType)
+        writeStrings(HKEY_CLASSES_ROOT, ".zip", {{kPreviousZipType, held}});
+    associationsChanged();
+}
+
+// ".zip" goes back to what it held before the product took it; taken by
+// another program since, it stays as it is.
+void giveBackZipFiles()
+{
+    CString held;
+    CString previous;
+    const bool hadPrevious = readString(HKEY_CLASSES_ROOT, ".zip", kPreviousZipType, previous);
+    ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, ".zip", kPreviousZipType);
+    if (!readString(HKEY_CLASSES_ROOT, ".zip", nullptr, held) || held != kDocumentType)
+        return;
+    if (hadPrevious)
+        writeStrings(HKEY_CLASSES_ROOT, ".zip", {{nullptr, previous}});
+    else
+        ::RegDeleteKeyValueA(HKEY_CLASSES_ROOT, ".zip", nullptr);
+    associationsChanged();
 }
 
 CString registeredServer()
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return CString();
-    char path[MAX_PATH * 2] = {};
-    DWORD size = sizeof path - 1;
-    const LONG read = ::RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size);
-    ::RegCloseKey(key);
-    return read == ERROR_SUCCESS ? CString(path) : CString();
+    CString path;
+    readString(HKEY_CLASSES_ROOT, kServerKey, nullptr, path);
+    return path;
 }
 
 // regsvr32 reports nothing with "/s"; whether it worked is not looked at,
@@ -125,7 +165,7 @@ void writeShellAssociation()
     writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", {{nullptr, manager}});
     writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command",
                  {{nullptr, program + " \"%1\""}});
-    bindZipFilesTo("Quaylink.ContextHandler");
+    takeZipFiles();
 }
 
 int uninstallProduct()
@@ -151,5 +191,5 @@ int uninstallProduct()
 void clearUserRegistration()
 {
     settings::removeSettings();
-    bindZipFilesTo(" ");
+    giveBackZipFiles();
 }

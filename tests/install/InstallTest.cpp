@@ -120,7 +120,8 @@ TEST(Installation, SetupInstallsStartsCompleteItAndUninstallRemovesIt)
         EXPECT_FALSE(std::filesystem::exists(shortcut)) << shortcut;
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Packrook"));
     EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kSettingsMapping));
-    expectValues({{HKEY_CLASSES_ROOT, ".zip", nullptr, " "}});
+    // ".zip" goes back to the program that held it before the product took it.
+    expectValues({{HKEY_CLASSES_ROOT, ".zip", nullptr, "Other.zip"}});
     std::string deletions;
     for (const char* name : {"Packrook.exe", "Quaylink.dll", "Sledstub.dll", "Readme.txt", "Add.htm", "Exe.htm",
                              "main.htm", ""})
