@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "ConsoleCallBack.h"
+#include "FolderWalk.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -48,9 +49,7 @@ std::vector<CString> filesToAdd(const std::vector<std::string>& arguments)
             continue;
         }
         std::vector<CString> below;
-        for (const auto& item : fs::recursive_directory_iterator(path))
-            if (!item.is_directory())
-                below.push_back(fromPath(item.path()));
+        appendFilesBelow(fromPath(path), below);
         std::sort(below.begin(), below.end());
         files.insert(files.end(), below.begin(), below.end());
     }

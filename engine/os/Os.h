@@ -117,6 +117,8 @@ void useUtf8Names();
 // only for showing).
 std::wstring toWide(const CString& text);
 bool fromWide(const std::wstring& wide, CString& text);
+// The wide form the system's file calls take, of a path of any length.
+std::wstring systemPath(const CString& path);
 #endif
 
 // Removable drives are what makes an archive a spanned set. Tests replace

@@ -79,10 +79,11 @@ CString narrowed(const std::wstring& wide)
     return text;
 }
 
-// The form the system's file calls take. A path past MAX_PATH must be full
-// and carry the "\\?\" prefix, which lifts the limit on every version of the
-// system, whatever the program's manifest says; CreateDirectory stops 12
-// short of it.
+} // namespace
+
+// A path past MAX_PATH must be full and carry the "\\?\" prefix, which lifts
+// the limit on every version of the system, whatever the program's manifest
+// says; CreateDirectory stops 12 short of it.
 std::wstring systemPath(const CString& path)
 {
     std::wstring wide = toWide(path);
@@ -95,6 +96,7 @@ std::wstring systemPath(const CString& path)
     return L"\\\\?\\" + full;
 }
 
+namespace {
 HANDLE createFile(const CString& path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
 {
     return ::CreateFileW(systemPath(path).c_str(), access, share, nullptr, disposition, flags, nullptr);

@@ -164,9 +164,11 @@ void MainWindow::exitProgram()
 
 void MainWindow::openPendingArchive()
 {
+    std::vector<CString> unread;
     try {
-        openOrCreatePending();
+        openOrCreatePending(unread);
         refreshView();
+        reportUnread(unread);
     } catch (const CZipException& error) {
         addOptions().addSubfolders = false;
         archivePath_.clear();
@@ -175,11 +177,11 @@ void MainWindow::openPendingArchive()
     }
 }
 
-void MainWindow::openOrCreatePending()
+void MainWindow::openOrCreatePending(std::vector<CString>& unread)
 {
     if (archivePath_.empty() && pendingFiles_.empty())
         return;
-    expandPendingFolders();
+    expandPendingFolders(unread);
     closeEngineArchive();
     if (archivePath_.empty()) {
         newArchive();
@@ -258,16 +260,23 @@ void MainWindow::closeEngineArchive()
 }
 
 // A folder stays in the list (adding skips folders); its files follow it.
-void MainWindow::expandPendingFolders()
+void MainWindow::expandPendingFolders(std::vector<CString>& unread)
 {
     for (size_t i = 0; i < pendingFiles_.size(); ++i) {
         const CString path = pendingFiles_[i];
         if (!isFolder(path))
             continue;
         addOptions().addSubfolders = true;
-        expandWildcard(path + "\\*.*", pendingFiles_, addOptions().addSubfolders);
+        expandWildcard(path + "\\*.*", pendingFiles_, addOptions().addSubfolders, unread);
         addOptions().addSubfolders = false;
     }
+}
+
+// Named once the adding is over, as files that were left out.
+void MainWindow::reportUnread(const std::vector<CString>& unread)
+{
+    if (!unread.empty())
+        ::MessageBoxA(window_, unreadWarning(unread).c_str(), kCaption, MB_ICONWARNING | MB_OK);
 }
 
 void MainWindow::addPendingFiles()

@@ -51,13 +51,13 @@ bool showAddDialog(HWND owner, AddOptionsPanel& panel)
     return panel.show(owner, request) || options.wildcardMode;
 }
 
-std::vector<CString> filesToAdd(const AddOptionsPanel& panel)
+std::vector<CString> filesToAdd(const AddOptionsPanel& panel, std::vector<CString>& unread)
 {
     const AddOptions& options = addOptions();
     std::vector<CString> files;
     CString lastAdded;
     if (options.wildcardMode) {
-        expandWildcard(options.wildcardPattern, files, options.addSubfolders);
+        expandWildcard(options.wildcardPattern, files, options.addSubfolders, unread);
         lastAdded = options.wildcardPattern;
     } else {
         files = chosenPaths(panel.chosen());
@@ -89,10 +89,12 @@ void MainWindow::addFiles()
             finishOperation();
             return;
         }
-        std::vector<CString> files = filesToAdd(panel);
+        std::vector<CString> unread;
+        std::vector<CString> files = filesToAdd(panel, unread);
         addBesideWindow(files);
         refreshView();
         finishOperation();
+        reportUnread(unread);
     } catch (const CZipException& error) {
         closeProgress();
         reportError(error);

@@ -121,10 +121,12 @@ private:
     bool writableArchiveOpen() const;
     // False when the user keeps an existing file; throws when it cannot go.
     bool replaceExistingFile(const CString& path);
-    void openOrCreatePending();
+    // unread: what the walk through the pending folders could not read.
+    void openOrCreatePending(std::vector<CString>& unread);
     bool openZipOrRecovered();
     bool openRecovered();
-    void expandPendingFolders();
+    void expandPendingFolders(std::vector<CString>& unread);
+    void reportUnread(const std::vector<CString>& unread);
     void addPendingFiles();
     // Adds with the add options beside the window; the progress window is open.
     void addBesideWindow(std::vector<CString>& files);

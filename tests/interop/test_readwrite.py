@@ -116,6 +116,14 @@ class WrittenByUs(cli.CliTestCase):
         cli.run("add", "--no-replace", cli.native(archive), cli.native(first))
         self.assertEqual(len(cli.listing(archive)), 2)
 
+    def test_folder_whose_file_lies_past_260_characters(self):
+        """The C++ library's own walk ended there under Windows."""
+        deep = self.write("long/" + "/".join(["d" * 40] * 7) + "/deep.txt", b"deep")
+        archive = self.path("long.zip")
+        cli.run("add", cli.native(archive), cli.native(self.path("long")))
+        self.assertGreater(len(cli.native(deep)), 260)
+        self.assertEqual([name for *_, name in cli.listing(archive)], ["deep.txt"])
+
     def test_missing_source_changes_nothing(self):
         archive = self.path("m.zip")
         cli.run("add", cli.native(archive), cli.native(self.write("x.txt", b"x")))

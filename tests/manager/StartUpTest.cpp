@@ -71,6 +71,24 @@ TEST_F(StartUp, HiddenModeAddsBareNamesWhenPathsAreOff)
     EXPECT_EQ(storedNames(archive), std::vector<std::string>{"bare.txt"});
 }
 
+// A folder is walked in the long form of its paths: a file past 260
+// characters is added, not left out.
+TEST_F(StartUp, HiddenModeAddsAFolderWhoseFileLiesPastMaxPath)
+{
+    settings::writeSettingInt(settings::kPrefs, "AddToUseIncPath", 0);
+    std::string deep = folder + "tree";
+    ASSERT_TRUE(os::createFolder(deep));
+    while (deep.size() < MAX_PATH + 20)
+        ASSERT_TRUE(os::createFolder(deep += "\\" + std::string(40, 'd')));
+    const os::FileHandle file = os::openFile(deep + "\\deep.txt", os::OpenMode::CreateForWriting);
+    uint32_t written = 0;
+    ASSERT_TRUE(os::writeFile(file, "deep", 4, written));
+    os::closeFile(file);
+    const std::string archive = folder + "deep.zip";
+    EXPECT_EQ(runManager(::GetModuleHandleA(nullptr), "-h \"" + archive + "\" -a\"" + folder + "tree\""), 0);
+    EXPECT_EQ(storedNames(archive), std::vector<std::string>{"deep.txt"});
+}
+
 TEST_F(StartUp, FilesWithoutAnArchiveAskForANewOne)
 {
     const std::string one = makeFile("asked.txt", "asked");
