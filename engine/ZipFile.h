@@ -116,6 +116,9 @@ public:
                      bool replaceExisting);
     void removeSomeFiles(std::vector<CZipFileHeader*>& headers);
     void removeSomeFiles(std::vector<int32_t>& indexes);
+    // Adding, deleting, a new comment and conversion would be refused: the
+    // archive's records contradict each other or the file.
+    bool refusesChanges();
 
     // Self-extracting programs
     bool convertToExe(const CString& exePath, const CString& installDir, const CString& runFile);
@@ -229,6 +232,7 @@ private:
     bool canRemoveEntries() const;
     std::vector<CZipFileHeader*> headersInFileOrder();
     std::vector<Extent> refuseUnsafeChange();
+    bool directoryAgrees() const;
     std::vector<Extent> entryExtents();
     uint64_t squeezeOutRemoved(std::vector<Extent>& extents, uint64_t dataEnd);
     uint64_t MovePackedFiles(const std::vector<Extent>& extents, size_t first, uint64_t dataEnd, uint64_t& frontier);

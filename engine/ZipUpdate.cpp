@@ -57,9 +57,8 @@ std::vector<CZipFile::Extent> CZipFile::refuseUnsafeChange()
 {
     if (!centralDir_.isLoaded() || isSpannedSet())
         return {};
-    const CZipCentralDir::EndRecord& end = centralDir_.endRecord();
     std::vector<Extent> extents = entryExtents();
-    bool sound = centralDir_.isSound() && end.thisDisk == 0 && end.startDisk == 0;
+    bool sound = directoryAgrees();
     for (size_t i = 0; sound && i < extents.size(); ++i) {
         const uint64_t next = i + 1 < extents.size() ? extents[i + 1].start : centralDir_.directoryPosition();
         sound = extents[i].start <= next && extents[i].size <= next - extents[i].start;
@@ -67,6 +66,34 @@ std::vector<CZipFile::Extent> CZipFile::refuseUnsafeChange()
     if (!sound)
         throw CZipException("Cannot safely change the damaged zip file " + path_);
     return extents;
+}
+
+bool CZipFile::directoryAgrees() const
+{
+    const CZipCentralDir::EndRecord& end = centralDir_.endRecord();
+    return centralDir_.isSound() && end.thisDisk == 0 && end.startDisk == 0;
+}
+
+// As far as the directory tells without the entries' own headers, which
+// keeps it cheap enough for every opening: an entry whose name and data
+// alone reach into the next one, or into the directory, is refused too.
+bool CZipFile::refusesChanges()
+{
+    if (!centralDir_.isLoaded() || isSpannedSet())
+        return false;
+    if (!directoryAgrees())
+        return true;
+    const std::vector<CZipFileHeader*> headers = headersInFileOrder();
+    for (size_t i = 0; i < headers.size(); ++i) {
+        const uint64_t start = headers[i]->localHeaderOffset;
+        const uint64_t next = i + 1 < headers.size() ? headers[i + 1]->localHeaderOffset
+                                                     : centralDir_.directoryPosition();
+        const uint64_t least = saturatedSum(zipbytes::kLocalRecordSize + headers[i]->nameLength,
+                                            headers[i]->compressedSize);
+        if (start > next || least > next - start)
+            return true;
+    }
+    return false;
 }
 
 // Where each entry lies, in file order, measured from its own local header:

@@ -19,6 +19,10 @@ constexpr const char* kRecoveredNote =
     "The directory of this archive is missing or damaged: a change to it may have been cut short.\r\n\r\n"
     "Its entries were read from their own headers and are shown read-only. Repair in the File menu writes "
     "them to a new archive with a fresh directory; this file stays as it is.";
+constexpr const char* kDamagedNote =
+    "The records of this archive contradict each other or the file: it may be damaged.\r\n\r\n"
+    "Its entries are shown read-only, as far as they can be read. Adding, deleting, a new comment and "
+    "converting are refused, so that no intact entry is lost.";
 constexpr char kOpenFilters[] = "Zip    (*.zip)\0*.ZIP\0Self Extracting    (*.exe)\0*.EXE\0TAR    (*.tar)\0*.TAR\0"
                                 "GZIP    (*.gzip)\0*.gzip\0All    (*.*)\0*.*\0";
 constexpr char kNewFilters[] = "Zip    (*.zip)\0*.ZIP\0All    (*.*)\0*.*\0";
@@ -130,6 +134,7 @@ void MainWindow::convertToExe()
         const CString runFile = runFileOf(archive_, panel.runChoice());
         const CString installDir = panel.installDir();
         runBesideWithoutCancel("Writing " + path, [&] { archive_.convertToExe(path, installDir, runFile); });
+        readOnlyNote_.clear();
         archivePath_ = path;
     } catch (const CZipException& error) {
         reportError(error);
@@ -196,7 +201,7 @@ void MainWindow::openOrCreatePending(std::vector<CString>& unread)
     }
     const bool opened = openZipOrRecovered();
     readerOpen_ = opened && (archive_.isTarMode() || archive_.isGzipMode());
-    if (opened && !pendingFiles_.empty())
+    if (opened && !pendingFiles_.empty() && !shownReadOnly())
         addPendingFiles();
     if (!archiveReadable())
         throw CZipException(kNotAnArchive);
@@ -204,11 +209,16 @@ void MainWindow::openOrCreatePending(std::vector<CString>& unread)
 
 // A zip archive whose directory does not open is read from its entries'
 // own headers, read-only, and the user is told why and what Repair does.
+// One whose records the engine would refuse to change is shown read-only
+// from the start, before anything is typed for a change.
 bool MainWindow::openZipOrRecovered()
 {
     try {
-        if (archive_.openZipFile(archivePath_))
+        if (archive_.openZipFile(archivePath_)) {
+            if (archive_.refusesChanges())
+                showReadOnlyWithNote(kDamagedNote);
             return true;
+        }
     } catch (const CZipException&) {
         if (!openRecovered())
             throw;
@@ -221,8 +231,19 @@ bool MainWindow::openRecovered()
 {
     if (archive_.isTarMode() || archive_.isGzipMode() || !archive_.openRecovered(archivePath_))
         return false;
-    ::MessageBoxA(window_, kRecoveredNote, kCaption, MB_ICONWARNING | MB_OK);
+    showReadOnlyWithNote(kRecoveredNote);
     return true;
+}
+
+void MainWindow::showReadOnlyWithNote(const CString& note)
+{
+    readOnlyNote_ = note;
+    ::MessageBoxA(window_, note.c_str(), kCaption, MB_ICONWARNING | MB_OK);
+}
+
+bool MainWindow::shownReadOnly() const
+{
+    return archive_.isReadOnly() || !readOnlyNote_.empty();
 }
 
 // The entries found go to a new file beside the damaged one, which is never
@@ -242,6 +263,7 @@ void MainWindow::repairArchive()
         return;
     try {
         runBesideWithoutCancel("Writing " + target, [&] { archive_.writeRepaired(target); });
+        readOnlyNote_.clear();
         archivePath_ = target;
         updateRecentFiles(target);
     } catch (const CZipException& error) {
@@ -257,6 +279,7 @@ void MainWindow::closeEngineArchive()
 {
     archive_.close();
     readerOpen_ = false;
+    readOnlyNote_.clear();
 }
 
 // A folder stays in the list (adding skips folders); its files follow it.

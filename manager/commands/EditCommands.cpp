@@ -72,7 +72,7 @@ std::vector<CString> filesToAdd(const AddOptionsPanel& panel, std::vector<CStrin
 
 bool MainWindow::writableArchiveOpen() const
 {
-    return archiveOpen() && !archive_.isReadOnly();
+    return archiveOpen() && !shownReadOnly();
 }
 
 void MainWindow::addFiles()
@@ -144,7 +144,7 @@ void MainWindow::editComment()
     if (!archiveOpen())
         return;
     try {
-        const bool readOnly = archive_.isReadOnly();
+        const bool readOnly = shownReadOnly();
         CommentDialog dialog(instance_, archive_.getGlobalComment(), readOnly);
         if (dialog.run(window_) == IDOK && !readOnly)
             archive_.setGlobalComment(dialog.comment());
@@ -167,7 +167,7 @@ void MainWindow::editExe()
     CString installDir;
     CString runFile;
     try {
-        if (!archive_.is_open() || archive_.isReadOnly() || !archive_.getExeParams(installDir, runFile))
+        if (!archive_.is_open() || shownReadOnly() || !archive_.getExeParams(installDir, runFile))
             return;
         ExeDetailsDialog dialog(instance_, archive_, installDir, runFile);
         if (dialog.run(window_) == IDOK)

@@ -157,7 +157,7 @@ bool MainWindow::collectSelection(std::vector<int32_t>& indices) const
 CString MainWindow::title() const
 {
     CString text = "Packrook   " + archivePath_;
-    if (archiveReadable() && archive_.isReadOnly())
+    if (archiveReadable() && shownReadOnly())
         text += " - Read Only ";
     if (archiveReadable() && archive_.isRecovered())
         text += "- Damaged, use File > Repair ";
@@ -167,7 +167,7 @@ CString MainWindow::title() const
 void MainWindow::updateCommandStates()
 {
     const bool open = archiveOpen();
-    const bool writable = open && !archive_.isReadOnly();
+    const bool writable = open && !shownReadOnly();
     enableCommand(ID_ACTIONS_ADD, writable);
     enableCommand(ID_ACTIONS_DELETE, writable && entryList_.selectedCount() > 0);
     enableCommand(ID_ACTIONS_EXTRACT, open);

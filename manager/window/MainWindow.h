@@ -91,6 +91,8 @@ private:
     // A zip archive open in the engine, or a tar or gzip file its readers hold.
     bool archiveReadable() const;
     bool archiveOpen() const;
+    // The file cannot be written, or the archive was opened read-only with a note.
+    bool shownReadOnly() const;
     void enableCommand(int command, bool enabled);
     void rebuildRecentMenu();
 
@@ -125,6 +127,9 @@ private:
     void openOrCreatePending(std::vector<CString>& unread);
     bool openZipOrRecovered();
     bool openRecovered();
+    // Any archive that is to be read but not changed, whatever the reason:
+    // the note tells the user why, once, as it opens.
+    void showReadOnlyWithNote(const CString& note);
     void expandPendingFolders(std::vector<CString>& unread);
     void reportUnread(const std::vector<CString>& unread);
     void addPendingFiles();
@@ -170,6 +175,9 @@ private:
     // The engine counts only a zip archive as open; a tar or gzip file that
     // its readers opened is recorded here.
     bool readerOpen_ = false;
+    // Why the open archive is shown read-only though its file could be
+    // written; empty when it is not.
+    CString readOnlyNote_;
     CString archivePath_;
     std::vector<CString> pendingFiles_;
     CString password_;

@@ -168,6 +168,34 @@ TEST_F(EntryListView, ArchiveWithoutDirectoryOpensReadOnlyAndRepairs)
     EXPECT_EQ(testing_support::readBytes(path), cut);
 }
 
+// An archive the engine would refuse to change (its end record counts an
+// entry fewer than its directory holds) is read-only from the start, with a
+// note, before anything is typed for a change.
+TEST_F(EntryListView, ArchiveWhoseRecordsDisagreeOpensReadOnly)
+{
+    std::string bytes = testing_support::buildZip({stored("a.txt", "first"), stored("b.txt", "second")});
+    const size_t end = testing_support::endRecordOffset(bytes);
+    bytes[end + 8] = bytes[end + 10] = 1;
+    const std::string path = testing_support::scratchFolder() + "miscounted.zip";
+    testing_support::writeBytes(path, bytes);
+    Texts shown;
+    {
+        DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
+        window.open(path);
+        shown = answerer.texts();
+    }
+    ASSERT_EQ(shown.size(), 1u) << window.title();
+    EXPECT_NE(shown[0].find("shown read-only"), std::string::npos) << shown[0];
+    EXPECT_EQ(window.title(), "Packrook   " + path + " - Read Only ");
+    EXPECT_FALSE(window.menuEnabled(ID_ACTIONS_ADD));
+    bool cancelShown = true;
+    runCommand(window.handle(), ID_ACTIONS_COMMENT, {[&](HWND dialog) {
+                   cancelShown = ::IsWindowVisible(control(dialog, IDCANCEL));
+                   press(dialog, IDOK);
+               }});
+    EXPECT_FALSE(cancelShown) << "the comment is shown, not edited";
+}
+
 TEST_F(EntryListView, CloseFromTheListEmptiesTheView)
 {
     window.open(sampleArchive());
