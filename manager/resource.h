@@ -22,6 +22,8 @@
 #define IDB_TOOLBAR40 118
 #define IDB_TOOLBAR48 119
 #define IDB_TOOLBAR64 120
+// The password asked for while reading: no choice of encryption
+#define IDD_PASSWORD_READ 121
 
 // Child windows of the main window
 #define IDC_ENTRYLIST 102
@@ -32,6 +34,7 @@
 #define IDC_PASSWORD_EDIT 1001
 #define IDC_PASSWORD_AES 1041
 #define IDC_PASSWORD_ZIPCRYPTO 1042
+#define IDC_PASSWORD_NOTE 1043
 #define IDC_PROGRESS_TEXT 1002
 #define IDC_PROGRESS_ICON 1003
 #define IDC_COMMENT_EDIT 1004

@@ -84,8 +84,7 @@ void MainWindow::addFiles()
         return;
     openProgress();
     try {
-        CString entered;
-        if (addOptions().usePassword && !askForPassword(entered)) {
+        if (addOptions().usePassword && !askForPasswordToAdd()) {
             finishOperation();
             return;
         }
@@ -157,8 +156,7 @@ void MainWindow::editComment()
 // Cancel keeps the remembered password, which the archive is given either way.
 void MainWindow::setPassword()
 {
-    CString entered;
-    askForPassword(entered);
+    askForPasswordToAdd();
     archive_.setPassword(password_);
 }
 

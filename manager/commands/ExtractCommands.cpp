@@ -145,8 +145,8 @@ void MainWindow::openEntry(int index)
             archive_.openFile(index);
             return;
         } catch (const CZipException& error) {
-            CString entered;
-            if (error.getMessage().rfind(kWrongPassword, 0) != 0 || !askForPassword(entered))
+            if (error.getMessage().rfind(kWrongPassword, 0) != 0
+                || !askForPasswordAgain(archive_.getPath(index) + archive_.getFileName(index)))
                 throw;
             archive_.setPassword(password_);
         }

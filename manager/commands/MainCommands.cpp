@@ -126,12 +126,31 @@ bool MainWindow::askForSpanning()
     return true;
 }
 
+// The engine asks while it reads an encrypted entry.
 bool MainWindow::askForPassword(CString& password)
+{
+    return promptForPassword(PasswordUse::reading, CString(), password);
+}
+
+bool MainWindow::askForPasswordAgain(const CString& entryName)
+{
+    CString entered;
+    return promptForPassword(PasswordUse::reading,
+                             "The password did not fit " + entryName + ". Enter the right one:", entered);
+}
+
+bool MainWindow::askForPasswordToAdd()
+{
+    CString entered;
+    return promptForPassword(PasswordUse::adding, CString(), entered);
+}
+
+bool MainWindow::promptForPassword(PasswordUse use, const CString& note, CString& password)
 {
     bool entered = false;
     onWindowThread([&] {
         hideForPrompt();
-        PasswordDialog dialog(instance_, password_);
+        PasswordDialog dialog(instance_, password_, use, note);
         entered = dialog.run(window_) == IDOK;
         if (entered) {
             password_ = dialog.password();

@@ -16,13 +16,17 @@ Encryption rememberedEncryption()
 
 int PasswordDialog::dialogTemplate() const
 {
-    return IDD_PASSWORD;
+    return use_ == PasswordUse::adding ? IDD_PASSWORD : IDD_PASSWORD_READ;
 }
 
 void PasswordDialog::onInit()
 {
     ::SendDlgItemMessageA(handle(), IDC_PASSWORD_EDIT, EM_LIMITTEXT, kLongestPassword, 0);
     ::SetDlgItemTextA(handle(), IDC_PASSWORD_EDIT, password_.c_str());
+    if (use_ == PasswordUse::reading) {
+        ::SetDlgItemTextA(handle(), IDC_PASSWORD_NOTE, note_.c_str());
+        return;
+    }
     const bool aes = rememberedEncryption() == Encryption::Aes256;
     ::CheckRadioButton(handle(), IDC_PASSWORD_AES, IDC_PASSWORD_ZIPCRYPTO,
                        aes ? IDC_PASSWORD_AES : IDC_PASSWORD_ZIPCRYPTO);
@@ -31,5 +35,6 @@ void PasswordDialog::onInit()
 void PasswordDialog::onOk()
 {
     password_ = controlText(IDC_PASSWORD_EDIT, kLongestPassword);
-    settings::writeSettingInt(settings::kPrefs, kEncryptionKey, isChecked(IDC_PASSWORD_AES) ? 1 : 0);
+    if (use_ == PasswordUse::adding)
+        settings::writeSettingInt(settings::kPrefs, kEncryptionKey, isChecked(IDC_PASSWORD_AES) ? 1 : 0);
 }

@@ -16,6 +16,7 @@
 // What extracting does with a file that is already there; one value lives
 // for one command.
 enum class OverwriteMode { ask, overwriteAll, skipAll };
+enum class PasswordUse;
 
 class MainWindow : public ICallBack {
 public:
@@ -120,6 +121,12 @@ private:
 
     // Helpers of the commands
     void closeEngineArchive();
+    // The password dialog: for adding with the choice of encryption, for
+    // reading without. True when the user gave one, now remembered.
+    bool promptForPassword(PasswordUse use, const CString& note, CString& password);
+    bool askForPasswordToAdd();
+    // An encrypted entry the remembered password did not fit.
+    bool askForPasswordAgain(const CString& entryName);
     bool writableArchiveOpen() const;
     // False when the user keeps an existing file; throws when it cannot go.
     bool replaceExistingFile(const CString& path);

@@ -285,12 +285,21 @@ TEST_F(Extraction, AWrongRememberedPasswordIsAskedForAgain)
                }});
     std::filesystem::create_directories(out);
     std::string asked;
+    std::string note;
+    std::string field;
+    bool choiceShown = true;
     extractTo(out, {[&](HWND dialog) {
         asked = windowText(dialog);
+        note = textOf(dialog, IDC_PASSWORD_NOTE);
+        field = textOf(dialog, IDC_PASSWORD_EDIT);
+        choiceShown = control(dialog, IDC_PASSWORD_AES) != nullptr;
         setText(dialog, IDC_PASSWORD_EDIT, "secret");
         press(dialog, IDOK);
     }});
     EXPECT_EQ(asked, "Enter Password");
+    EXPECT_EQ(note, "The password did not fit readme.txt. Enter the right one:");
+    EXPECT_EQ(field, "") << "the password that did not fit is not offered again";
+    EXPECT_FALSE(choiceShown) << "the choice of encryption is for adding";
     EXPECT_EQ(readBytes(out + "readme.txt"), "Packrook sample archive.\n");
 }
 
