@@ -46,6 +46,14 @@ protected:
     void SetUp() override { resetSettings(); }
     void TearDown() override { resetSettings(); }
 
+    // What the message boxes said while the archive opened, each answered OK.
+    Texts openedSaying(const std::string& path)
+    {
+        DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
+        window.open(path);
+        return answerer.texts();
+    }
+
     TestWindow window;
 };
 
@@ -139,12 +147,7 @@ TEST_F(EntryListView, ArchiveWithoutDirectoryOpensReadOnlyAndRepairs)
     const std::string cut = whole.substr(0, whole.find("PK\x01\x02"));
     const std::string path = folder + "cut.zip";
     testing_support::writeBytes(path, cut);
-    Texts shown;
-    {
-        DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
-        window.open(path);
-        shown = answerer.texts();
-    }
+    Texts shown = openedSaying(path);
     ASSERT_EQ(shown.size(), 1u) << window.title();
     EXPECT_NE(shown[0].find("shown read-only"), std::string::npos) << shown[0];
     EXPECT_EQ(window.title(), "Packrook   " + path + " - Read Only - Damaged, use File > Repair ");
@@ -178,12 +181,7 @@ TEST_F(EntryListView, ArchiveWhoseRecordsDisagreeOpensReadOnly)
     bytes[end + 8] = bytes[end + 10] = 1;
     const std::string path = testing_support::scratchFolder() + "miscounted.zip";
     testing_support::writeBytes(path, bytes);
-    Texts shown;
-    {
-        DialogAnswerer answerer(::GetCurrentThreadId(), IDOK);
-        window.open(path);
-        shown = answerer.texts();
-    }
+    const Texts shown = openedSaying(path);
     ASSERT_EQ(shown.size(), 1u) << window.title();
     EXPECT_NE(shown[0].find("shown read-only"), std::string::npos) << shown[0];
     EXPECT_EQ(window.title(), "Packrook   " + path + " - Read Only ");
