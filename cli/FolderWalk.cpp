@@ -6,52 +6,22 @@
 #include <string>
 
 #ifdef _WIN32
-#include <windows.h>
-
-#include <cctype>
-#include <cwchar>
-
-namespace {
-std::runtime_error unreadable(const CString& folder, DWORD error)
-{
-    CString reason = os::errorText(error);
-    while (!reason.empty() && std::isspace(static_cast<unsigned char>(reason.back())))
-        reason.pop_back();
-    return std::runtime_error("Cannot read the folder " + folder + ": " + reason);
-}
-
-bool isDotEntry(const wchar_t* name)
-{
-    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
-}
-}
-
-// The wide calls in their long form: the C++ library's own walk ends, or
+// The system's calls in their long form: the C++ library's own walk ends, or
 // goes astray, past MAX_PATH.
 void appendFilesBelow(const CString& folder, std::vector<CString>& files)
 {
     const CString prefix = !folder.empty() && folder.back() == '\\' ? folder : folder + "\\";
-    WIN32_FIND_DATAW item;
-    HANDLE search = ::FindFirstFileW(os::systemPath(prefix + "*").c_str(), &item);
-    if (search == INVALID_HANDLE_VALUE)
-        throw unreadable(folder, ::GetLastError());
-    do {
-        CString name;
-        if (isDotEntry(item.cFileName))
-            continue;
-        if (!os::fromWide(item.cFileName, name)) {
-            ::FindClose(search);
-            throw std::runtime_error("The system's code page cannot hold the name of " + prefix + name);
-        }
-        if (item.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            appendFilesBelow(prefix + name, files);
+    std::vector<os::FolderItem> items;
+    if (!os::listFolder(prefix, "*", items))
+        throw std::runtime_error("Cannot read the folder " + folder + ": " + os::errorReason(os::lastError()));
+    for (const os::FolderItem& item : items) {
+        if (!item.nameFits)
+            throw std::runtime_error("The system's code page cannot hold the name of " + prefix + item.name);
+        if (item.isFolder)
+            appendFilesBelow(prefix + item.name, files);
         else
-            files.push_back(prefix + name);
-    } while (::FindNextFileW(search, &item));
-    const DWORD ended = ::GetLastError();
-    ::FindClose(search);
-    if (ended != ERROR_NO_MORE_FILES)
-        throw unreadable(folder, ended);
+            files.push_back(prefix + item.name);
+    }
 }
 
 #else

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace os {
 
@@ -119,6 +120,21 @@ std::wstring toWide(const CString& text);
 bool fromWide(const std::wstring& wide, CString& text);
 // The wide form the system's file calls take, of a path of any length.
 std::wstring systemPath(const CString& path);
+// What a folder holds, listed through those calls.
+struct FolderItem {
+    CString name;
+    bool isFolder;
+    // False when the narrow spelling lacks one of the name's characters
+    // (name then holds a form fit only for showing).
+    bool nameFits;
+};
+// Appends the items of folder (ending in a separator) that match mask, "."
+// and ".." left out. False, with lastError() saying why, when the folder
+// cannot be listed to its end; a folder without a match is no failure.
+bool listFolder(const CString& folder, const CString& mask, std::vector<FolderItem>& items);
+// errorText for the middle of a message: without the line break the system
+// ends it with, and never empty.
+CString errorReason(uint32_t code);
 #endif
 
 // Removable drives are what makes an archive a spanned set. Tests replace

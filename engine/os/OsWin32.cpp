@@ -96,6 +96,27 @@ std::wstring systemPath(const CString& path)
     return L"\\\\?\\" + full;
 }
 
+bool listFolder(const CString& folder, const CString& mask, std::vector<FolderItem>& items)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(systemPath(folder + mask).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        FolderItem item;
+        item.nameFits = fromWide(name, item.name);
+        item.isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        items.push_back(item);
+    } while (::FindNextFileW(search, &found));
+    const DWORD ended = ::GetLastError();
+    ::FindClose(search);
+    ::SetLastError(ended);
+    return ended == ERROR_NO_MORE_FILES;
+}
+
 namespace {
 HANDLE createFile(const CString& path, DWORD access, DWORD share, DWORD disposition, DWORD flags)
 {
@@ -342,6 +363,14 @@ CString errorText(uint32_t code)
     CString result = length && text ? narrowed(std::wstring(text, length)) : CString();
     ::LocalFree(text);
     return result;
+}
+
+CString errorReason(uint32_t code)
+{
+    CString reason = errorText(code);
+    while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
+        reason.pop_back();
+    return reason.empty() ? "error " + std::to_string(code) : reason;
 }
 
 // A name that is no UTF-8 after all was written by a tool that did not know
