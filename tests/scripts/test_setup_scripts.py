@@ -1,6 +1,5 @@
-"""The set-up scripts' steps against stand-ins for apt, so that they need
-neither network nor root: a mirror's failures must stop only what they
-really take away."""
+"""The set-up scripts' steps against a stand-in apt: a mirror's failures stop
+only what they really take away."""
 import os
 import subprocess
 import tempfile
@@ -27,7 +26,6 @@ esac; done''',
 
 
 def run_step(script, step, fakes, **env):
-    """Sources SCRIPT and runs STEP with FAKES (name: shell body) first on PATH."""
     with tempfile.TemporaryDirectory() as bin_dir:
         for name, body in list(fakes.items()) + [("sudo", 'exec "$@"')]:
             path = os.path.join(bin_dir, name)
