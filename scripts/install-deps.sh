@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and tests need. Safe to run again:
-# it touches apt only when something is missing, so a warm machine pays nothing.
+# Installs the Debian packages the build and tests need, and builds once the
+# static libarchive of the Windows and 32-bit Linux builds
+# (scripts/build-archive-libs.sh). Safe to run again: it touches apt only when
+# something is missing, so a warm machine pays nothing.
 set -euo pipefail
 
 export DEBIAN_FRONTEND=noninteractive
@@ -15,12 +17,13 @@ packages=(
   wine wine64
   xvfb xdotool imagemagick
   zip unzip p7zip-full libarchive-tools
-  python3 tar gzip time
+  python3 tar gzip time xz-utils bzip2 zstd lz4
+  dpkg-dev make
 )
 
 # The 32-bit Linux build links the i386 libgcrypt, whose development package
 # cannot be installed beside the native one: its files are unpacked into a
-# folder of their own instead (cmake/PackrookCrypto.cmake looks there).
+# folder of their own instead (cmake/PackrookCommon.cmake looks there).
 i386_root=/opt/packrook/i386
 i386_packages=(libgcrypt20-dev libgpg-error-dev)
 
@@ -38,27 +41,34 @@ refresh_indexes() {
     echo "install-deps: apt-get update reported a failed index; going on with what it read"
 }
 
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null || true)
-  # "ii " means installed and configured; anything else (absent, half-installed) needs apt.
-  if [[ "$status" != ii* ]]; then
-    missing+=("$p")
+install_packages() {
+  local missing=() p status
+  for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null || true)
+    # "ii " means installed and configured; anything else (absent, half-installed) needs apt.
+    if [[ "$status" != ii* ]]; then
+      missing+=("$p")
+    fi
+  done
+  if ((${#missing[@]} == 0)); then
+    echo "install-deps: all packages present"
+    return 0
   fi
-done
-
-if ((${#missing[@]})); then
   echo "install-deps: installing ${missing[*]}"
   refresh_indexes
   "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}" </dev/null
-fi
+}
 
-if [[ ! -f "$i386_root/usr/lib/i386-linux-gnu/libgcrypt.a" || ! -f "$i386_root/usr/lib/i386-linux-gnu/libgpg-error.a" ]]; then
+unpack_i386_libraries() {
+  if [[ -f "$i386_root/usr/lib/i386-linux-gnu/libgcrypt.a" && -f "$i386_root/usr/lib/i386-linux-gnu/libgpg-error.a" ]]; then
+    return 0
+  fi
   echo "install-deps: unpacking ${i386_packages[*]} (i386) into $i386_root"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
   refresh_indexes
+  local download deb
   download=$(mktemp -d)
   chmod 755 "$download"
   (cd "$download" && "${sudo_cmd[@]}" apt-get download -q "${i386_packages[@]/%/:i386}")
@@ -67,6 +77,15 @@ if [[ ! -f "$i386_root/usr/lib/i386-linux-gnu/libgcrypt.a" || ! -f "$i386_root/u
     "${sudo_cmd[@]}" dpkg-deb -x "$deb" "$i386_root"
   done
   rm -rf "$download"
-elif ((${#missing[@]} == 0)); then
-  echo "install-deps: all packages present"
+}
+
+main() {
+  install_packages
+  unpack_i386_libraries
+  "${sudo_cmd[@]}" "$(dirname "${BASH_SOURCE[0]}")/build-archive-libs.sh"
+}
+
+# Sourced, it only defines the steps (tests call them one by one).
+if [[ "${BASH_SOURCE[0]}" == "$0" ]]; then
+  main
 fi
