@@ -125,4 +125,23 @@ fi
 flock -u 9
 exec 9>&-
 
-exec "$wine_loader" "$@"
+# Every wine process passes its unix stderr on to the processes it starts,
+# and the desktop process a test's first window starts outlives the test:
+# were stderr ctest's pipe, ctest would wait for that pipe until its time-out.
+# So the program writes its errors to a file, copied out while it runs.
+errors=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
+# Explicitly given: a program started with & would otherwise read /dev/null.
+"$wine_loader" "$@" <&0 2>"$errors" &
+program=$!
+trap 'kill -TERM "$program" 2>/dev/null' TERM INT HUP
+tail -c +1 -s 0.1 -f --pid="$program" "$errors" >&2 &
+copier=$!
+status=0
+# A signal ends the first wait early; the second waits for the program itself.
+wait "$program" || status=$?
+if kill -0 "$program" 2>/dev/null; then
+  wait "$program" || status=$?
+fi
+wait "$copier" || true
+rm -f "$errors"
+exit "$status"

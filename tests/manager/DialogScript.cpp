@@ -248,7 +248,7 @@ std::string runOnHost(const std::string& shellCommand)
     PROCESS_INFORMATION process = {};
     if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                           &startup, &process))
-        return "cannot start " + commandLine;
+        return "cannot start " + commandLine + " (error " + std::to_string(::GetLastError()) + ")";
     ::WaitForSingleObject(process.hProcess, 60000);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
