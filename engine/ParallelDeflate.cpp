@@ -14,6 +14,10 @@ constexpr int kMemoryLevel = 8;
 constexpr uint32_t kFlushRoom = 16;
 // The zlib failure every other deflate of the engine reports.
 constexpr char kFailure[] = "Extraction library error";
+// Files looked at ahead of the writer, per worker: enough that the workers
+// never run dry behind a run of tiny files, few enough that what waits
+// stays a few blocks per thread.
+constexpr size_t kFilesAheadPerThread = 4;
 
 class Deflater {
 public:
@@ -65,28 +69,67 @@ Block deflateBlock(const std::vector<char>& input, uint32_t dictionaryLength, in
     return block;
 }
 
+// The file's bytes while they fit in a block, read in one go when the file
+// is as large as it said (size); a file that grew since is read on up to a
+// block and one byte.
+bool readWhole(os::FileHandle file, int64_t size, const CString& path, std::vector<char>& input)
+{
+    input.resize(size >= 0 && size < kBlockSize ? static_cast<size_t>(size) + 1 : kBlockSize + 1);
+    size_t got = 0;
+    for (;;) {
+        uint32_t more = 0;
+        if (!os::readFile(file, input.data() + got, static_cast<uint32_t>(input.size() - got), more))
+            throw CZipLastErrorException("Failed to read input file " + path);
+        got += more;
+        if (got < input.size() || input.size() > kBlockSize)
+            break;
+        input.resize(kBlockSize + 1);
+    }
+    input.resize(got);
+    return got <= kBlockSize;
+}
+
+// A file larger than a block is only opened: the writer reads it in blocks.
 Block deflateWholeFile(const CString& path, int level)
 {
-    std::vector<char> input(kBlockSize + 1);
-    uint32_t got = 0;
+    std::vector<char> input;
+    Block block;
     {
         ScopedFile file(os::openFile(path, os::OpenMode::ReadExisting), "Couldn't open source file " + path);
-        if (!os::readFile(file.handle(), input.data(), kBlockSize + 1, got))
-            throw CZipLastErrorException("Failed to read input file " + path);
+        const int64_t size = os::fileSize(file.handle());
+        block.whole = size <= static_cast<int64_t>(kBlockSize) && readWhole(file.handle(), size, path, input);
     }
-    Block block;
-    block.whole = got <= kBlockSize;
     if (!block.whole)
         return block;
-    block.size = got;
-    block.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(input.data()), got));
-    block.compressed = Deflater(level).deflated(input.data(), got, true);
+    block.size = static_cast<uint32_t>(input.size());
+    block.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(input.data()), block.size));
+    block.compressed = Deflater(level).deflated(input.data(), block.size, true);
     return block;
+}
+
+FileAhead lookAhead(const CString& path, const CString& archivePath, int level)
+{
+    FileAhead file;
+    file.addable = isAddable(path, archivePath);
+    if (!file.addable)
+        return file;
+    file.stamp = stampOf(path);
+    try {
+        file.deflated = deflateWholeFile(path, level);
+    } catch (...) {
+        file.failure = std::current_exception();
+    }
+    return file;
 }
 }
 
-ParallelDeflater::ParallelDeflater(int level, unsigned threads)
-    : level_(level), mostPending_(std::max(1u, threads))
+bool isAddable(const CString& path, const CString& archivePath)
+{
+    return (os::fileAttributes(path) & os::kAttrDirectory) == 0 && !os::isSameFile(path, archivePath);
+}
+
+ParallelDeflater::ParallelDeflater(int level, Workers& workers)
+    : level_(level), workers_(workers), mostPending_(std::max(1u, workers.count()))
 {
 }
 
@@ -103,7 +146,7 @@ bool ParallelDeflater::empty() const
 void ParallelDeflater::submit(std::vector<char> input, uint32_t dictionaryLength)
 {
     const int level = level_;
-    pending_.push_back(std::async(std::launch::async, [input = std::move(input), dictionaryLength, level] {
+    pending_.push_back(workers_.run([input = std::move(input), dictionaryLength, level] {
         return deflateBlock(input, dictionaryLength, level);
     }));
 }
@@ -115,24 +158,23 @@ Block ParallelDeflater::takeOldest()
     return oldest.get();
 }
 
-FilesAhead::FilesAhead(std::vector<CString> paths, int level, unsigned threads)
-    : paths_(std::move(paths)), level_(level), threads_(std::max(1u, threads))
+FilesAhead::FilesAhead(std::vector<CString> paths, CString archivePath, int level, Workers* workers)
+    : paths_(std::move(paths)), archivePath_(std::move(archivePath)), level_(level), workers_(workers),
+      mostAhead_(workers ? kFilesAheadPerThread * workers->count() : 0)
 {
 }
 
-bool FilesAhead::take(size_t index, std::future<Block>& deflated)
+FileAhead FilesAhead::take(size_t index)
 {
-    for (; nextToStart_ < std::min(paths_.size(), index + threads_); ++nextToStart_) {
-        if (paths_[nextToStart_].empty())
-            continue;
-        started_[nextToStart_] = std::async(std::launch::async, deflateWholeFile, paths_[nextToStart_], level_);
-    }
-    const auto found = started_.find(index);
-    if (found == started_.end())
-        return false;
-    deflated = std::move(found->second);
-    started_.erase(found);
-    return true;
+    if (!workers_)
+        return lookAhead(paths_[index], archivePath_, level_);
+    for (; nextToStart_ < std::min(paths_.size(), index + mostAhead_); ++nextToStart_)
+        started_.push_back(workers_->run([path = paths_[nextToStart_], archive = archivePath_, level = level_] {
+            return lookAhead(path, archive, level);
+        }));
+    std::future<FileAhead> file = std::move(started_.front());
+    started_.pop_front();
+    return file.get();
 }
 
 } // namespace zipdeflate
