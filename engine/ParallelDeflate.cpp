@@ -110,10 +110,10 @@ Block deflateWholeFile(const CString& path, int level)
 FileAhead lookAhead(const CString& path, const CString& archivePath, int level)
 {
     FileAhead file;
-    file.addable = isAddable(path, archivePath);
+    file.stamp = stampOf(path);
+    file.addable = isAddable(path, file.stamp.attributes, archivePath);
     if (!file.addable)
         return file;
-    file.stamp = stampOf(path);
     try {
         file.deflated = deflateWholeFile(path, level);
     } catch (...) {
@@ -123,9 +123,9 @@ FileAhead lookAhead(const CString& path, const CString& archivePath, int level)
 }
 }
 
-bool isAddable(const CString& path, const CString& archivePath)
+bool isAddable(const CString& path, uint32_t attributes, const CString& archivePath)
 {
-    return (os::fileAttributes(path) & os::kAttrDirectory) == 0 && !os::isSameFile(path, archivePath);
+    return (attributes & os::kAttrDirectory) == 0 && !os::isSameFile(path, archivePath);
 }
 
 ParallelDeflater::ParallelDeflater(int level, Workers& workers)

@@ -54,9 +54,9 @@ private:
     std::deque<std::future<Block>> pending_;
 };
 
-// Folders and missing paths are passed over; so is the archive itself,
-// which would otherwise read its own growing end.
-bool isAddable(const CString& path, const CString& archivePath);
+// Folders and missing paths (attributes: the path's) are passed over; so is
+// the archive itself, which would otherwise read its own growing end.
+bool isAddable(const CString& path, uint32_t attributes, const CString& archivePath);
 
 // What is learnt of a file ahead of the writer, so that the writer has
 // nothing left to ask of it but, for a large file, its bytes.

@@ -99,7 +99,7 @@ void CZipFile::refuseOversizedSpan(const std::vector<CString>& files, bool keepF
     uint64_t total = myGetFileSize();
     size_t entries = static_cast<size_t>(centralDir_.getHeaderCount());
     for (const CString& path : files) {
-        if (!zipdeflate::isAddable(path, path_))
+        if (!zipdeflate::isAddable(path, os::fileAttributes(path), path_))
             continue;
         const int64_t size = os::fileSizeAtPath(path);
         // A size the system cannot tell is never taken for a small one.
