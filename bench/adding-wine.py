@@ -30,10 +30,11 @@ def windows_path(path):
 def main():
     throughput.CLI = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "win64", "bin", "packrook-cli.exe")
     threads = os.cpu_count()
-    with throughput.bench_run("adding-wine", "%d cores; %-32s %10s %10s" % (threads, "seconds", "--threads %d" % threads,
-                                                                           "--threads 1")) as work:
+    with throughput.bench_run("adding-wine") as work:
         tiny = os.path.join(work, "tiny")
         adding.make_tiny(tiny)
+        print("tiny files (%s), %d cores" % (adding.describe(tiny), threads))
+        print("%-40s %10s %10s" % ("seconds", "--threads %d" % threads, "--threads 1"), flush=True)
         prefix = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(throughput.CLI))), "wineprefix")
         server = dict(os.environ, WINEPREFIX=prefix)
         subprocess.run([WINE_RUN, "--init-only"], check=True, env=dict(os.environ, PACKROOK_WINEPREFIX=prefix))
@@ -45,8 +46,7 @@ def main():
                 def command(count):
                     return ([WINE_RUN, throughput.CLI, "add", "--level", level, "--threads", str(count),
                              windows_path(archive), windows_path(tiny)], removing(archive), None)
-                side_by_side("%s (%s), %s level" % ("tiny files", adding.describe(tiny), level),
-                             command(threads), command(1), runs=5)
+                side_by_side("%s level" % level, command(threads), command(1), runs=5)
         finally:
             subprocess.run([WINESERVER, "-k"], env=server)
 

@@ -197,7 +197,7 @@ TEST(ParallelAdding, SmallFilesSideBySideGiveTheArchiveOfOneThreadInTheUsersOrde
     EXPECT_TRUE(readBytes(several.archivePath) == readBytes(single.archivePath));
 }
 
-// Thirty small files, a dozen ahead of the writer at a time on three threads.
+// Thirty small files, a dozen or more ahead of the writer at a time.
 TEST(ParallelAdding, SmallFilesInFlightStopAtTheFileWhereOneThreadStops)
 {
     std::vector<std::pair<std::string, std::string>> files;
@@ -211,7 +211,7 @@ TEST(ParallelAdding, SmallFilesInFlightStopAtTheFileWhereOneThreadStops)
     failing.reopen();
     failing.expectFirst(files, 12);
 
-    Adding cancelled(3);
+    Adding cancelled(4);
     // Asked before each file: the tenth question stops the batch.
     cancelled.callback.cancelAt = 9;
     cancelled.add(files);
