@@ -6,6 +6,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
 
 namespace zipdeflate {
 namespace {
@@ -29,6 +31,13 @@ public:
     ~Deflater() { deflateEnd(&stream_); }
     Deflater(const Deflater&) = delete;
     Deflater& operator=(const Deflater&) = delete;
+
+    // Ready for a stream of its own, as if it were made anew.
+    void reset()
+    {
+        if (deflateReset(&stream_) != Z_OK)
+            throw CZipException(kFailure);
+    }
 
     void prime(const char* dictionary, uint32_t length)
     {
@@ -56,6 +65,42 @@ private:
 
     z_stream stream_{};
 };
+}
+
+// Deflaters kept for the whole batch and reset for each small file: made
+// anew, one costs more than deflating such a file, its quarter of a
+// megabyte taken from the system and given back every time.
+class DeflaterStock {
+public:
+    explicit DeflaterStock(int level) : level_(level) {}
+
+    std::unique_ptr<Deflater> take()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!idle_.empty()) {
+                std::unique_ptr<Deflater> deflater = std::move(idle_.back());
+                idle_.pop_back();
+                return deflater;
+            }
+        }
+        return std::make_unique<Deflater>(level_);
+    }
+
+    void giveBack(std::unique_ptr<Deflater> deflater)
+    {
+        deflater->reset();
+        std::lock_guard<std::mutex> lock(mutex_);
+        idle_.push_back(std::move(deflater));
+    }
+
+private:
+    int level_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Deflater>> idle_;
+};
+
+namespace {
 
 Block deflateBlock(const std::vector<char>& input, uint32_t dictionaryLength, int level)
 {
@@ -90,7 +135,7 @@ bool readWhole(os::FileHandle file, int64_t size, const CString& path, std::vect
 }
 
 // A file larger than a block is only opened: the writer reads it in blocks.
-Block deflateWholeFile(const CString& path, int level)
+Block deflateWholeFile(const CString& path, DeflaterStock& deflaters)
 {
     std::vector<char> input;
     Block block;
@@ -103,11 +148,13 @@ Block deflateWholeFile(const CString& path, int level)
         return block;
     block.size = static_cast<uint32_t>(input.size());
     block.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(input.data()), block.size));
-    block.compressed = Deflater(level).deflated(input.data(), block.size, true);
+    std::unique_ptr<Deflater> deflater = deflaters.take();
+    block.compressed = deflater->deflated(input.data(), block.size, true);
+    deflaters.giveBack(std::move(deflater));
     return block;
 }
 
-FileAhead lookAhead(const CString& path, const CString& archivePath, int level)
+FileAhead lookAhead(const CString& path, const CString& archivePath, DeflaterStock& deflaters)
 {
     FileAhead file;
     file.stamp = stampOf(path);
@@ -115,7 +162,7 @@ FileAhead lookAhead(const CString& path, const CString& archivePath, int level)
     if (!file.addable)
         return file;
     try {
-        file.deflated = deflateWholeFile(path, level);
+        file.deflated = deflateWholeFile(path, deflaters);
     } catch (...) {
         file.failure = std::current_exception();
     }
@@ -159,7 +206,8 @@ Block ParallelDeflater::takeOldest()
 }
 
 FilesAhead::FilesAhead(std::vector<CString> paths, CString archivePath, int level, Workers* workers)
-    : paths_(std::move(paths)), archivePath_(std::move(archivePath)), level_(level), workers_(workers),
+    : paths_(std::move(paths)), archivePath_(std::move(archivePath)),
+      deflaters_(std::make_shared<DeflaterStock>(level)), workers_(workers),
       mostAhead_(workers ? kFilesAheadPerThread * workers->count() : 0)
 {
 }
@@ -167,10 +215,10 @@ FilesAhead::FilesAhead(std::vector<CString> paths, CString archivePath, int leve
 FileAhead FilesAhead::take(size_t index)
 {
     if (!workers_)
-        return lookAhead(paths_[index], archivePath_, level_);
+        return lookAhead(paths_[index], archivePath_, *deflaters_);
     for (; nextToStart_ < std::min(paths_.size(), index + mostAhead_); ++nextToStart_)
-        started_.push_back(workers_->run([path = paths_[nextToStart_], archive = archivePath_, level = level_] {
-            return lookAhead(path, archive, level);
+        started_.push_back(workers_->run([path = paths_[nextToStart_], archive = archivePath_, deflaters = deflaters_] {
+            return lookAhead(path, archive, *deflaters);
         }));
     std::future<FileAhead> file = std::move(started_.front());
     started_.pop_front();

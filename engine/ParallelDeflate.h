@@ -58,6 +58,8 @@ private:
 // the archive itself, which would otherwise read its own growing end.
 bool isAddable(const CString& path, uint32_t attributes, const CString& archivePath);
 
+class DeflaterStock;
+
 // What is learnt of a file ahead of the writer, so that the writer has
 // nothing left to ask of it but, for a large file, its bytes.
 struct FileAhead {
@@ -85,7 +87,8 @@ public:
 private:
     std::vector<CString> paths_;
     CString archivePath_;
-    int level_;
+    // Shared with the tasks, which may outlast this.
+    std::shared_ptr<DeflaterStock> deflaters_;
     Workers* workers_;
     size_t mostAhead_;
     size_t nextToStart_ = 0;
