@@ -3,8 +3,12 @@
 writer with all its threads and Info-ZIP's zip, on the same data in the same
 run:
 
+  - a copy of thousands of real small files, about 90 MB of them: half
+    taken from the system's documentation (/usr/share/doc), half from its
+    headers (/usr/include), files of at most 2 MB in name order,
   - about 100 MB of text-like and random files, large and small,
   - one 500 MB file of text-like and random stretches,
+  - 1,500 tiny files of a few hundred bytes at most,
 
 each at the fast level (packrook --level fast, 7z -tzip -mx1 -mmt=on,
 zip -1) and the normal one (--level normal, -mx5 -mmt=on, zip -6).
@@ -19,8 +23,9 @@ program: wall seconds (best of three runs, two for the 500 MB file, taking
 turns), output size, peak resident size (largest of the runs), and
 packrook's time and size as a ratio to 7z's and to zip's.
 
-The data is made once, always the same bytes, in build/bench-data/adding
-(about 600 MB) and reused by later runs."""
+The data is made once, in build/bench-data/adding (about 700 MB), and
+reused by later runs: always the same bytes but for the copy of the
+system's files, whose count and size are printed."""
 import os
 import random
 import shutil
@@ -33,7 +38,11 @@ from throughput import MB, ROOT, removing, text_block
 
 DATA = os.path.join(ROOT, "build", "bench-data", "adding")
 # Bump when the data below changes, so that old data is made anew.
-DATA_VERSION = "1"
+DATA_VERSION = "2"
+REAL_SOURCES = ("/usr/share/doc", "/usr/include")
+REAL_SHARE = 45 * MB
+REAL_LARGEST = 2 * MB
+TINY_FILES = 1500
 LEVELS = (("fast", "-mx1", "-1"), ("normal", "-mx5", "-6"))
 
 
@@ -70,20 +79,62 @@ def make_mixed(folder, pieces):
         pieces.write(os.path.join(folder, "small", "s%03d.%s" % (n, kind)), 100 * 1024, n % 2, 100 + n)
 
 
+def copy_real_files(source, folder, budget):
+    """Regular files of at most REAL_LARGEST bytes below source, walked in
+    name order, copied below folder until the next would pass budget bytes."""
+    used = 0
+    for parent, folders, names in os.walk(source):
+        folders.sort()
+        for name in sorted(names):
+            path = os.path.join(parent, name)
+            if os.path.islink(path) or not os.path.isfile(path):
+                continue
+            size = os.path.getsize(path)
+            if size > REAL_LARGEST:
+                continue
+            if used + size > budget:
+                return
+            target = os.path.join(folder, os.path.relpath(path, "/"))
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            shutil.copyfile(path, target)
+            used += size
+
+
+def make_tiny(folder):
+    """Lines of text from none to a few hundred bytes, ten folders of them."""
+    rng = random.Random(1500)
+    block = text_block(MB)
+    for n in range(TINY_FILES):
+        path = os.path.join(folder, "d%d" % (n % 10), "t%04d.txt" % n)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        start, length = rng.randrange(MB - 400), rng.randrange(400)
+        with open(path, "wb") as f:
+            f.write(block[start:start + length])
+
+
 def prepare_data():
-    """Returns the mixed folder and the large file, made unless already there."""
-    mixed, large = os.path.join(DATA, "mixed"), os.path.join(DATA, "one-500mb.bin")
+    """Returns the folders of real, mixed and tiny files and the large file,
+    made unless already there."""
+    real, mixed, tiny = (os.path.join(DATA, name) for name in ("real", "mixed", "tiny"))
+    large = os.path.join(DATA, "one-500mb.bin")
     stamp = os.path.join(DATA, "version")
-    if os.path.exists(stamp) and open(stamp).read() == DATA_VERSION:
-        return mixed, large
-    print("making the data in %s" % DATA, flush=True)
-    shutil.rmtree(DATA, ignore_errors=True)
-    pieces = Pieces()
-    make_mixed(mixed, pieces)
-    pieces.write(large, 500 * MB, 0.4, 1000)
-    with open(stamp, "w") as f:
-        f.write(DATA_VERSION)
-    return mixed, large
+    if not (os.path.exists(stamp) and open(stamp).read() == DATA_VERSION):
+        print("making the data in %s" % DATA, flush=True)
+        shutil.rmtree(DATA, ignore_errors=True)
+        for source in REAL_SOURCES:
+            copy_real_files(source, real, REAL_SHARE)
+        pieces = Pieces()
+        make_mixed(mixed, pieces)
+        pieces.write(large, 500 * MB, 0.4, 1000)
+        make_tiny(tiny)
+        with open(stamp, "w") as f:
+            f.write(DATA_VERSION)
+    return real, mixed, tiny, large
+
+
+def describe(folder):
+    sizes = [os.path.getsize(os.path.join(parent, name)) for parent, _, names in os.walk(folder) for name in names]
+    return "%d files, %.1f MB" % (len(sizes), sum(sizes) / 1e6)
 
 
 def measure(command, cwd=None):
@@ -149,10 +200,12 @@ def bench(title, source, level, work, runs):
 
 def main():
     with throughput.bench_run("adding", "%d cores" % os.cpu_count()) as work:
-        mixed, large = prepare_data()
+        real, mixed, tiny, large = prepare_data()
         for level in LEVELS:
+            bench("real small files (%s)" % describe(real), real, level, work, 3)
             bench("100 MB of text-like and random files", mixed, level, work, 3)
             bench("one 500 MB file", large, level, work, 2)
+            bench("tiny files (%s)" % describe(tiny), tiny, level, work, 5)
 
 
 if __name__ == "__main__":

@@ -3,12 +3,14 @@
 // deflate stream: each block is primed with the 32 KiB of input in front of
 // it and ends on a sync flush, so the blocks follow each other as if one
 // stream had made them; an empty final block closes the stream.
+#include "Workers.h"
+#include "ZipFileHeader.h"
 #include "ZipString.h"
 
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <future>
-#include <map>
 #include <vector>
 
 namespace zipdeflate {
@@ -24,14 +26,14 @@ struct Block {
     std::vector<char> compressed;
     uint32_t crc = 0;
     uint32_t size = 0;
-    // False for a file deflated ahead that had grown past a block by the
-    // time it was read: it holds nothing, and is deflated as a large one.
+    // False for a file larger than a block, or grown past one by the time
+    // it was read: it holds nothing, and is deflated as it is written.
     bool whole = true;
 };
 
 class ParallelDeflater {
 public:
-    ParallelDeflater(int level, unsigned threads);
+    ParallelDeflater(int level, Workers& workers);
     ParallelDeflater(const ParallelDeflater&) = delete;
     ParallelDeflater& operator=(const ParallelDeflater&) = delete;
 
@@ -47,30 +49,51 @@ public:
 
 private:
     int level_;
+    Workers& workers_;
     size_t mostPending_;
     std::deque<std::future<Block>> pending_;
 };
 
-// Files of at most a block, each read and deflated whole as one stream
-// beside the writer, a few files ahead of it: as many as there are threads.
+// Folders and missing paths (attributes: the path's) are passed over; so is
+// the archive itself, which would otherwise read its own growing end.
+bool isAddable(const CString& path, uint32_t attributes, const CString& archivePath);
+
+class DeflaterStock;
+
+// What is learnt of a file ahead of the writer, so that the writer has
+// nothing left to ask of it but, for a large file, its bytes.
+struct FileAhead {
+    bool addable = false;
+    FileStamp stamp;
+    Block deflated;
+    // Opening or reading failed; thrown when the file's turn comes.
+    std::exception_ptr failure;
+};
+
+// Every file is looked at, and those of at most a block read, CRC'd and
+// deflated whole as one stream, on the workers a bounded number of files
+// ahead of the writer; without workers, each in its turn.
 class FilesAhead {
 public:
-    // paths: the files in the order they are written, empty for those the
-    // writer deflates itself.
-    FilesAhead(std::vector<CString> paths, int level, unsigned threads);
+    // paths: the files in the order they are written.
+    FilesAhead(std::vector<CString> paths, CString archivePath, int level, Workers* workers);
     FilesAhead(const FilesAhead&) = delete;
     FilesAhead& operator=(const FilesAhead&) = delete;
 
-    // Whether file index was deflated ahead; its block then waits in
-    // deflated, and the files behind it are started.
-    bool take(size_t index, std::future<Block>& deflated);
+    // File index, once it is done; the files behind it are started. Every
+    // file is taken once, in order.
+    FileAhead take(size_t index);
 
 private:
     std::vector<CString> paths_;
-    int level_;
-    size_t threads_;
+    CString archivePath_;
+    // Shared with the tasks, which may outlast this.
+    std::shared_ptr<DeflaterStock> deflaters_;
+    Workers* workers_;
+    size_t mostAhead_;
     size_t nextToStart_ = 0;
-    std::map<size_t, std::future<Block>> started_;
+    // The files from index on, up to nextToStart_.
+    std::deque<std::future<FileAhead>> started_;
 };
 
 } // namespace zipdeflate

@@ -15,13 +15,15 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <future>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
 namespace zipdeflate {
 struct Block;
+struct FileAhead;
+class Workers;
 }
 
 // The one object through which a program works on an archive: a zip archive
@@ -68,8 +70,9 @@ public:
     CString getGlobalComment() const;
     void setGlobalComment(const CString& comment);
     void setPassword(const CString& password);
-    // Threads that deflate a large file's blocks side by side; 0 means one
-    // per core, 1 deflates as one stream on the calling thread.
+    // Threads that read and deflate the files ahead of the writer and a large
+    // file's blocks side by side; 0 means one per core, 1 deflates each file
+    // as one stream on the calling thread.
     void setThreadCount(unsigned count);
     unsigned threadCount() const;
 
@@ -190,23 +193,27 @@ private:
     void refuseOversizedSpan(const std::vector<CString>& files, bool keepFolderNames);
     std::vector<CZipFileHeader*> entriesNamedLike(const std::vector<CString>& files, bool keepFolderNames);
     void removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNew);
-    void addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
-                     uint64_t& addedEnd);
+    void addEachFile(const std::vector<CString>& files, bool keepFolderNames, int level, uint64_t& addedEnd);
     void dropUnfinishedEntry(uint64_t addedEnd);
-    std::vector<CString> filesToDeflateAhead(const std::vector<CString>& files) const;
-    void addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level,
-                           std::future<zipdeflate::Block>* deflated);
+    void addWholeOrNothing(const CString& path, bool keepFolderNames, int level, const zipdeflate::FileAhead& file,
+                           zipdeflate::Workers* workers);
     void keepWhatIsIntact(const std::vector<CZipFileHeader*>& replaced, int firstNew, uint64_t dataEnd,
                           uint64_t addedEnd);
-    bool addSingleNewFile(const CString& path, uint32_t option, bool keepFolderNames, bool encrypt, int level,
-                          std::future<zipdeflate::Block>* deflated);
+    void addSingleNewFile(const CString& path, bool keepFolderNames, bool encrypt, int level,
+                          const zipdeflate::FileAhead& file, zipdeflate::Workers* workers);
+    void addDeflatedAhead(const CString& name, const CString& path, const zipdeflate::FileAhead& file, bool encrypt);
     CString entryNameFor(const CString& path, bool keepFolderNames);
-    void compressEntry(os::FileHandle source, int64_t size, const CString& path, CZipFileHeader& header, bool encrypt,
-                       int level, std::future<zipdeflate::Block>* deflated, os::FileHandle target);
-    bool writeDeflatedAhead(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target);
-    void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, os::FileHandle target);
+    CZipFileHeader& startEntry(const CString& name, const FileStamp& stamp, bool mayReachZip64, bool encrypt);
+    // Writes an entry's data, before any encryption, to the archive or to a
+    // temporary file.
+    using EntryData = std::function<void(os::FileHandle target)>;
+    void writeEntry(CZipFileHeader& header, const CString& path, bool encrypt, const EntryData& writeData);
+    void compressEntry(CZipFileHeader& header, bool encrypt, const EntryData& writeData, os::FileHandle target);
+    void writeDeflated(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target);
+    void deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, int level,
+                       os::FileHandle target);
     void deflateInBlocks(os::FileHandle source, const CString& path, CZipFileHeader& header, int level,
-                         os::FileHandle target);
+                         zipdeflate::Workers& workers, os::FileHandle target);
     void writeBlock(const char* bytes, size_t count, os::FileHandle target, CZipFileHeader& header);
     void writeCompressed(uint32_t count, os::FileHandle target, CZipFileHeader& header);
     void encryptOutput(uint32_t count);

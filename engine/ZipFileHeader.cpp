@@ -283,6 +283,13 @@ void CZipFileHeader::putSharedFields(char* p, uint16_t version, uint32_t compres
 // the same extra field as the directory, less or plus the sizes.
 uint32_t CZipFileHeader::writeLocalFileHeader()
 {
+    const std::vector<char> record = localRecord();
+    owner_->seekg(static_cast<int64_t>(localHeaderOffset), CZipFile::begin);
+    return owner_->write(record.data(), static_cast<uint32_t>(record.size()), true);
+}
+
+std::vector<char> CZipFileHeader::localRecord() const
+{
     LargeValues large;
     const uint32_t uncompressed = large.field(uncompressedSize, largeLocalSizes_);
     const uint32_t compressed = large.field(compressedSize, largeLocalSizes_);
@@ -294,8 +301,7 @@ uint32_t CZipFileHeader::writeLocalFileHeader()
     putSharedFields(p + 4, versionNeeded, compressed, uncompressed);
     put16(p + 28, static_cast<uint16_t>(extra.size()));
     std::copy(extra.begin(), extra.end(), std::copy(recordName.begin(), recordName.end(), p + kLocalRecordSize));
-    owner_->seekg(static_cast<int64_t>(localHeaderOffset), CZipFile::begin);
-    return owner_->write(record.data(), static_cast<uint32_t>(record.size()), true);
+    return record;
 }
 
 // One read brings the local header and, for a small entry, all of its data:
@@ -407,20 +413,27 @@ CString CZipFileHeader::getEncryptionName() const
     return isAes() ? "AES" : "ZipCrypto";
 }
 
-void CZipFileHeader::SetTime(const CString& path)
+FileStamp stampOf(const CString& path)
 {
+    FileStamp stamp;
     std::time_t seconds;
-    std::tm local;
-    if (!os::fileModificationTime(path, seconds) || !os::toLocalTime(seconds, local))
+    stamp.timeKnown = os::fileModificationTime(path, seconds) && os::toLocalTime(seconds, stamp.local);
+    stamp.attributes = os::fileAttributes(path);
+    return stamp;
+}
+
+void CZipFileHeader::SetTime(const FileStamp& stamp)
+{
+    if (!stamp.timeKnown)
         return;
+    const std::tm& local = stamp.local;
     const int year = local.tm_year + 1900;
     const unsigned yearField = year > 1980 ? static_cast<unsigned>(year - 1980) : 0;
     modificationDate = static_cast<uint16_t>((yearField * 16 + static_cast<unsigned>(local.tm_mon + 1)) * 32
                                              + static_cast<unsigned>(local.tm_mday));
     modificationTime = static_cast<uint16_t>((local.tm_hour * 64 + local.tm_min) * 32 + local.tm_sec / 2);
-    const uint32_t attributes = os::fileAttributes(path);
-    if (attributes != os::kNoAttributes)
-        externalAttributes = attributes;
+    if (stamp.attributes != os::kNoAttributes)
+        externalAttributes = stamp.attributes;
 }
 
 uint32_t CZipFileHeader::GetSize(bool local) const

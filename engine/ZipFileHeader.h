@@ -2,11 +2,24 @@
 #include "EngineApi.h"
 #include "ZipAes.h"
 #include "ZipString.h"
+#include "os/Os.h"
 
 #include <cstdint>
+#include <ctime>
+#include <vector>
 
 class CZipFile;
 class CZipRecordReader;
+
+// What an entry keeps of the file it is made from besides its bytes: when
+// it was last written, in local time, and its attributes. Taken apart from
+// the entry so that a worker thread can ask the system for it.
+struct FileStamp {
+    bool timeKnown = false;
+    std::tm local{};
+    uint32_t attributes = os::kNoAttributes;
+};
+PACKROOK_ENGINE_API FileStamp stampOf(const CString& path);
 
 // One entry as the directory holds it: the fields of its central record, and
 // the code that reads and writes its central and local records.
@@ -25,6 +38,8 @@ public:
     // The central record as write() puts it in the file.
     void appendCentralRecord(CString& out) const;
     uint32_t writeLocalFileHeader();
+    // The local header as writeLocalFileHeader puts it in the file.
+    std::vector<char> localRecord() const;
     // Reads and checks the local header at the owner's position into its
     // read buffer, with as much of the data as fits: the data starts at
     // dataStart there, and got bytes came in all.
@@ -38,7 +53,8 @@ public:
     // Sizes of all ones in a local header, read on in its ZIP64 block.
     static void localSizes(const char* record, const CString& localExtra, uint64_t& compressed,
                            uint64_t& uncompressed);
-    void SetTime(const CString& path);
+    // Without a time, the entry keeps its own time and attributes.
+    void SetTime(const FileStamp& stamp);
     // A new entry's name as this system spells it.
     void setName(const CString& systemName);
     // Before the first local header of a new entry is written: whether its

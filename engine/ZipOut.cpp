@@ -28,13 +28,6 @@ int deflateLevelFor(uint32_t option)
     }
 }
 
-// Folders and missing paths are passed over; so is the archive itself,
-// which would otherwise read its own growing end.
-bool isAddable(const CString& path, const CString& archivePath)
-{
-    return (os::fileAttributes(path) & os::kAttrDirectory) == 0 && !os::isSameFile(path, archivePath);
-}
-
 // The most an entry's data can take: deflate's worst case and what either
 // encryption adds.
 uint64_t dataBound(uint64_t size)
@@ -86,7 +79,7 @@ bool CZipFile::addNewFiles(std::vector<CString>& files, uint32_t option, bool ke
     password_ = callback_->getPassword();
     encryption_ = callback_->getEncryption();
     try {
-        addEachFile(files, option, keepFolderNames, deflateLevelFor(option), addedEnd);
+        addEachFile(files, keepFolderNames, deflateLevelFor(option), addedEnd);
         if (spanningMode_)
             leaveBufferedMode(true);
         centralDir_.write();
@@ -106,7 +99,7 @@ void CZipFile::refuseOversizedSpan(const std::vector<CString>& files, bool keepF
     uint64_t total = myGetFileSize();
     size_t entries = static_cast<size_t>(centralDir_.getHeaderCount());
     for (const CString& path : files) {
-        if (!isAddable(path, path_))
+        if (!zipdeflate::isAddable(path, os::fileAttributes(path), path_))
             continue;
         const int64_t size = os::fileSizeAtPath(path);
         // A size the system cannot tell is never taken for a small one.
@@ -142,19 +135,22 @@ void CZipFile::removeReplaced(std::vector<CZipFileHeader*> replaced, int firstNe
     removeSomeFiles(replaced);
 }
 
-// addedEnd follows the end of the last entry added whole.
-void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, bool keepFolderNames, int level,
-                           uint64_t& addedEnd)
+// addedEnd follows the end of the last entry added whole. With several
+// threads, one set of workers serves the whole batch: the files ahead of the
+// writer and the blocks of large ones.
+void CZipFile::addEachFile(const std::vector<CString>& files, bool keepFolderNames, int level, uint64_t& addedEnd)
 {
-    zipdeflate::FilesAhead ahead(filesToDeflateAhead(files), level, threadCount_);
+    std::unique_ptr<zipdeflate::Workers> workers;
+    if (threadCount_ > 1)
+        workers = std::make_unique<zipdeflate::Workers>(threadCount_);
+    zipdeflate::FilesAhead ahead(files, path_, level, workers.get());
     for (size_t i = 0; i < files.size(); ++i) {
-        const CString& path = files[i];
         if (callback_->checkForUserCancel())
             break;
-        if (isAddable(path, path_)) {
-            std::future<zipdeflate::Block> deflated;
+        const zipdeflate::FileAhead file = ahead.take(i);
+        if (file.addable) {
             try {
-                addWholeOrNothing(path, option, keepFolderNames, level, ahead.take(i, deflated) ? &deflated : nullptr);
+                addWholeOrNothing(files[i], keepFolderNames, level, file, workers.get());
             } catch (const AddingCancelled&) {
                 dropUnfinishedEntry(addedEnd);
                 break;
@@ -164,21 +160,6 @@ void CZipFile::addEachFile(const std::vector<CString>& files, uint32_t option, b
         deflateEnd(&stream_);
         EmptyPtrList();
     }
-}
-
-// With several threads, the files of at most a block are deflated side by
-// side ahead of the writer; larger ones are deflated in blocks as they come.
-std::vector<CString> CZipFile::filesToDeflateAhead(const std::vector<CString>& files) const
-{
-    std::vector<CString> ahead(files.size());
-    if (threadCount_ < 2 || gzipMode_ || tarMode_)
-        return ahead;
-    for (size_t i = 0; i < files.size(); ++i) {
-        const int64_t size = os::fileSizeAtPath(files[i]);
-        if (size >= 0 && size <= static_cast<int64_t>(zipdeflate::kBlockSize) && isAddable(files[i], path_))
-            ahead[i] = files[i];
-    }
-    return ahead;
 }
 
 // A spanned set's unfinished entry is still in its temporary file; anywhere
@@ -192,12 +173,12 @@ void CZipFile::dropUnfinishedEntry(uint64_t addedEnd)
 }
 
 // An entry that fails while it is written leaves no record behind.
-void CZipFile::addWholeOrNothing(const CString& path, uint32_t option, bool keepFolderNames, int level,
-                                 std::future<zipdeflate::Block>* deflated)
+void CZipFile::addWholeOrNothing(const CString& path, bool keepFolderNames, int level,
+                                 const zipdeflate::FileAhead& file, zipdeflate::Workers* workers)
 {
     const int entriesBefore = centralDir_.getHeaderCount();
     try {
-        addSingleNewFile(path, option, keepFolderNames, !password_.empty(), level, deflated);
+        addSingleNewFile(path, keepFolderNames, !password_.empty(), level, file, workers);
     } catch (...) {
         deflateEnd(&stream_);
         if (centralDir_.getHeaderCount() > entriesBefore)
@@ -266,24 +247,62 @@ CString CZipFile::entryNameFor(const CString& path, bool keepFolderNames)
     return keepFolderNames ? name : name.substr(name.rfind('/') + 1);
 }
 
-bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNames, bool encrypt, int level,
-                                std::future<zipdeflate::Block>* deflated)
+void CZipFile::addSingleNewFile(const CString& path, bool keepFolderNames, bool encrypt, int level,
+                                const zipdeflate::FileAhead& file, zipdeflate::Workers* workers)
 {
     if (gzipMode_ || tarMode_)
-        return true;
+        return;
     const CString name = entryNameFor(path, keepFolderNames);
     callback_->setStatusText("Compressing file " + name);
+    if (file.failure)
+        std::rethrow_exception(file.failure);
+    if (file.deflated.whole) {
+        addDeflatedAhead(name, path, file, encrypt);
+        return;
+    }
     ScopedFile source(os::openFile(path, os::OpenMode::ReadExisting), "Couldn't open source file " + path);
     // Asked once, of the open file: the size it has now is the one read.
     const int64_t size = os::fileSize(source.handle());
+    CZipFileHeader& header = startEntry(name, file.stamp, mayReachZip64(size), encrypt);
+    writeEntry(header, path, encrypt, [&](os::FileHandle target) {
+        if (workers && size > static_cast<int64_t>(zipdeflate::kBlockSize))
+            deflateInBlocks(source.handle(), path, header, level, *workers, target);
+        else
+            deflateSource(source.handle(), path, header, level, target);
+    });
+}
+
+// Deflated ahead and in the clear, the entry goes out at once, its local
+// header already holding the sizes.
+void CZipFile::addDeflatedAhead(const CString& name, const CString& path, const zipdeflate::FileAhead& file,
+                                bool encrypt)
+{
+    CZipFileHeader& header = startEntry(name, file.stamp, false, encrypt);
+    const zipdeflate::Block& deflated = file.deflated;
+    if (encrypt || spanningMode_) {
+        writeEntry(header, path, encrypt, [&](os::FileHandle target) { writeDeflated(deflated, header, target); });
+        return;
+    }
+    header.crc32 = deflated.crc;
+    header.uncompressedSize = deflated.size;
+    header.compressedSize = deflated.compressed.size();
+    std::vector<char> entry = header.localRecord();
+    entry.insert(entry.end(), deflated.compressed.begin(), deflated.compressed.end());
+    seekg(static_cast<int64_t>(header.localHeaderOffset), begin);
+    write(entry.data(), static_cast<uint32_t>(entry.size()), true);
+}
+
+// The new entry's record, its local header not yet written.
+CZipFileHeader& CZipFile::startEntry(const CString& name, const FileStamp& stamp, bool mayReachZip64, bool encrypt)
+{
     if (centralDir_.getHeaderCount() == 0 && spanningMode_)
         writeDescriptor(nullptr);
     CZipFileHeader& header = *centralDir_.addNewFileHeader(name);
     header.localHeaderOffset = static_cast<uint64_t>(myGetFileSize());
-    header.reserveLargeSizes(!spanningMode_ && mayReachZip64(size));
+    header.reserveLargeSizes(!spanningMode_ && mayReachZip64);
     header.firstDisk = static_cast<uint16_t>(currentDisk_);
     header.method = Z_DEFLATED;
-    header.SetTime(path);
+    header.SetTime(stamp);
     header.compressedSize = 0;
     if (encrypt && encryption_ == Encryption::Aes256) {
         AesPrepareHeader(header);
@@ -291,28 +310,27 @@ bool CZipFile::addSingleNewFile(const CString& path, uint32_t, bool keepFolderNa
         header.flags |= CZipFileHeader::kFlagEncrypted | CZipFileHeader::kFlagDataDescriptor;
         header.compressedSize = zipbytes::kEncryptionHeaderSize;
     }
-    if (!spanningMode_) {
-        header.writeLocalFileHeader();
-    }
-    stream_ = z_stream();
-    entryOpen_ = false;
-    CheckForError(deflateInit2_(&stream_, level, Z_DEFLATED, -MAX_WBITS, kMemoryLevel, Z_DEFAULT_STRATEGY,
-                                "1.1.4", static_cast<int>(sizeof(z_stream))));
+    return header;
+}
+
+// The local header goes in front of the data and is written again once the
+// sizes are known; in a spanned set, where it must land whole on one disk,
+// the data waits in a temporary file until then.
+void CZipFile::writeEntry(CZipFileHeader& header, const CString& path, bool encrypt, const EntryData& writeData)
+{
     if (spanningMode_) {
-        // The local header goes in front of the data, and the data's size is
-        // known only once it is deflated.
         const CString folder = os::tempFolder();
         ScopedFile temporary(os::openFile(folder, os::OpenMode::TempDeleteOnClose),
                              "Couldn't open temporary file " + folder);
-        compressEntry(source.handle(), size, path, header, encrypt, level, deflated, temporary.handle());
+        compressEntry(header, encrypt, writeData, temporary.handle());
         refuseSizesPastReservation(header, path);
         finishSpannedEntry(header, temporary.handle());
-    } else {
-        compressEntry(source.handle(), size, path, header, encrypt, level, deflated, os::kInvalidFile);
-        refuseSizesPastReservation(header, path);
-        finishEntryInPlace(header);
+        return;
     }
-    return true;
+    header.writeLocalFileHeader();
+    compressEntry(header, encrypt, writeData, os::kInvalidFile);
+    refuseSizesPastReservation(header, path);
+    finishEntryInPlace(header);
 }
 
 // A file that grew past 4 GiB while it was read finds no room for its sizes
@@ -325,8 +343,7 @@ void CZipFile::refuseSizesPastReservation(const CZipFileHeader& header, const CS
         throw CZipException("File too large for a zip archive " + path);
 }
 
-void CZipFile::compressEntry(os::FileHandle source, int64_t size, const CString& path, CZipFileHeader& header, bool encrypt,
-                             int level, std::future<zipdeflate::Block>* deflated, os::FileHandle target)
+void CZipFile::compressEntry(CZipFileHeader& header, bool encrypt, const EntryData& writeData, os::FileHandle target)
 {
     aes_.reset();
     if (encrypt && header.isAes()) {
@@ -335,12 +352,7 @@ void CZipFile::compressEntry(os::FileHandle source, int64_t size, const CString&
         CryptCryptHeader(static_cast<uint32_t>(header.modificationTime) << 16, outputBuffer_);
         writeEntryData(zipbytes::kEncryptionHeaderSize, target);
     }
-    if (!deflated || !writeDeflatedAhead(deflated->get(), header, target)) {
-        if (threadCount_ > 1 && size > static_cast<int64_t>(zipdeflate::kBlockSize))
-            deflateInBlocks(source, path, header, level, target);
-        else
-            deflateSource(source, path, header, target);
-    }
+    writeData(target);
     deflateEnd(&stream_);
     if (aes_)
         AesFinishEntry(header, target);
@@ -409,9 +421,12 @@ void CZipFile::writeDescriptor(const CZipFileHeader* header)
     write(record, size, true);
 }
 
-void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header,
+void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFileHeader& header, int level,
                              os::FileHandle target)
 {
+    stream_ = z_stream();
+    CheckForError(deflateInit2_(&stream_, level, Z_DEFLATED, -MAX_WBITS, kMemoryLevel, Z_DEFAULT_STRATEGY,
+                                "1.1.4", static_cast<int>(sizeof(z_stream))));
     header.uncompressedSize = 0;
     stream_.next_out = reinterpret_cast<Bytef*>(static_cast<char*>(outputBuffer_));
     stream_.avail_out = outputBuffer_.size();
@@ -445,10 +460,10 @@ void CZipFile::deflateSource(os::FileHandle source, const CString& path, CZipFil
 // on the calling thread and in order; only the deflating is done beside it.
 // Cancel is looked at before each block.
 void CZipFile::deflateInBlocks(os::FileHandle source, const CString& path, CZipFileHeader& header, int level,
-                               os::FileHandle target)
+                               zipdeflate::Workers& workers, os::FileHandle target)
 {
     header.uncompressedSize = 0;
-    zipdeflate::ParallelDeflater deflater(level, threadCount_);
+    zipdeflate::ParallelDeflater deflater(level, workers);
     std::vector<char> window;
     bool more = true;
     while (more || !deflater.empty()) {
@@ -477,14 +492,11 @@ void CZipFile::deflateInBlocks(os::FileHandle source, const CString& path, CZipF
     writeBlock(zipdeflate::kFinalBlock, sizeof zipdeflate::kFinalBlock, target, header);
 }
 
-bool CZipFile::writeDeflatedAhead(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target)
+void CZipFile::writeDeflated(const zipdeflate::Block& deflated, CZipFileHeader& header, os::FileHandle target)
 {
-    if (!deflated.whole)
-        return false;
     header.crc32 = deflated.crc;
     header.uncompressedSize = deflated.size;
     writeBlock(deflated.compressed.data(), deflated.compressed.size(), target, header);
-    return true;
 }
 
 void CZipFile::writeBlock(const char* bytes, size_t count, os::FileHandle target, CZipFileHeader& header)

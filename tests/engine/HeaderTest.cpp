@@ -116,12 +116,12 @@ TEST(EntryRecord, ModificationTimeAndYearClamp)
     writeBytes(path, "x");
     setModificationTime(path, 2024, 5, 17, 13, 45, 59);
     CZipFileHeader header;
-    header.SetTime(path);
+    header.SetTime(stampOf(path));
     EXPECT_EQ(header.modificationTime, 13 * 2048 + 45 * 32 + 29);
     EXPECT_EQ(header.modificationDate, ((2024 - 1980) * 16 + 5) * 32 + 17);
     EXPECT_NE(header.externalAttributes & 0x20, 0u) << "a plain file carries the archive bit";
     setModificationTime(path, 1979, 12, 31, 23, 0, 0);
-    header.SetTime(path);
+    header.SetTime(stampOf(path));
     EXPECT_EQ(header.modificationDate >> 9, 0) << "years before 1980 count as 1980";
     EXPECT_EQ(header.modificationDate & 0x1FF, 12 * 32 + 31);
 }
@@ -130,7 +130,7 @@ TEST(EntryRecord, FolderGivesTheDirectoryAttribute)
 {
     CZipFileHeader header;
     const std::string folder = scratchFolder();
-    header.SetTime(folder.substr(0, folder.size() - 1));
+    header.SetTime(stampOf(folder.substr(0, folder.size() - 1)));
     EXPECT_EQ(header.getAttributes(), "SD");
 }
 

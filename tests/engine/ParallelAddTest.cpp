@@ -1,6 +1,7 @@
-// Large files deflated in blocks on several threads: the entries read back
-// whole, encrypted either way, cancelled in the middle, and one thread
-// writing the single stream it always wrote.
+// Large files deflated in blocks, and small ones ahead of the writer, on
+// one set of worker threads: the entries read back whole, encrypted either
+// way, cancelled in the middle, stopped by a file that cannot be read, and
+// one thread writing the single stream it always wrote.
 #include "ParallelDeflate.h"
 #include "TestSupport.h"
 
@@ -9,6 +10,7 @@
 
 #include <filesystem>
 #include <random>
+#include <set>
 
 using namespace testing_support;
 
@@ -45,21 +47,41 @@ struct Adding {
         EXPECT_TRUE(archive.createNewZip(archivePath));
     }
 
-    void add(const std::vector<std::pair<std::string, std::string>>& files, uint32_t option = 0)
+    std::vector<CString> write(const std::vector<std::pair<std::string, std::string>>& files)
     {
         std::vector<CString> paths;
         for (const auto& [name, content] : files) {
             writeBytes(folder + name, content);
             paths.push_back(folder + name);
         }
-        addPaths(paths, option);
+        return paths;
+    }
+
+    void add(const std::vector<std::pair<std::string, std::string>>& files, uint32_t option = 0)
+    {
+        addPaths(write(files), option);
     }
 
     void addPaths(std::vector<CString> paths, uint32_t option = 0)
     {
         ASSERT_TRUE(archive.addNewFiles(paths, option, false, true));
+        reopen();
+    }
+
+    void reopen()
+    {
         archive.close();
         ASSERT_TRUE(archive.openZipFile(archivePath));
+    }
+
+    // The archive holds exactly the first count of files, each whole.
+    void expectFirst(const std::vector<std::pair<std::string, std::string>>& files, size_t count)
+    {
+        ASSERT_EQ(archive.getFileCount(), static_cast<long>(count));
+        for (int i = 0; i < static_cast<int>(count); ++i) {
+            EXPECT_EQ(archive.getFileHeader(i)->name, files[i].first);
+            EXPECT_EQ(readEntry(archive, i), files[i].second);
+        }
     }
 
     // An entry's data as it lies in the archive.
@@ -173,4 +195,47 @@ TEST(ParallelAdding, SmallFilesSideBySideGiveTheArchiveOfOneThreadInTheUsersOrde
     EXPECT_EQ(several.archive.getFileHeader(1)->name, "a.txt");
     EXPECT_EQ(several.archive.getFileHeader(5)->name, "e.txt");
     EXPECT_TRUE(readBytes(several.archivePath) == readBytes(single.archivePath));
+}
+
+// Thirty small files, a dozen or more ahead of the writer at a time.
+TEST(ParallelAdding, SmallFilesInFlightStopAtTheFileWhereOneThreadStops)
+{
+    std::vector<std::pair<std::string, std::string>> files;
+    for (int n = 0; n < 30; ++n)
+        files.emplace_back("s" + std::to_string(n) + ".txt", mixed(100 + 997 * n));
+    Adding failing(3);
+    const UnreadableFile blocked(failing.folder);
+    std::vector<CString> paths = failing.write(files);
+    paths.insert(paths.begin() + 12, blocked.path);
+    EXPECT_EQ(messageOf([&] { failing.archive.addNewFiles(paths, 0, false, true); }).rfind(blocked.message, 0), 0u);
+    failing.reopen();
+    failing.expectFirst(files, 12);
+
+    Adding cancelled(4);
+    // Asked before each file: the tenth question stops the batch.
+    cancelled.callback.cancelAt = 9;
+    cancelled.add(files);
+    std::vector<std::string> reported;
+    for (int n = 0; n < 9; ++n)
+        reported.push_back("Compressing file " + files[n].first);
+    reported.push_back("Ready");
+    EXPECT_EQ(cancelled.callback.statusTexts, reported);
+    cancelled.expectFirst(files, 9);
+}
+
+TEST(ParallelAdding, OneSetOfWorkersRunsEveryTask)
+{
+    std::set<std::thread::id> threads;
+    {
+        zipdeflate::Workers workers(2);
+        std::vector<std::future<std::thread::id>> ran;
+        for (int n = 0; n < 50; ++n)
+            ran.push_back(workers.run([] { return std::this_thread::get_id(); }));
+        std::future<int> failed = workers.run([]() -> int { throw CZipException("failed"); });
+        for (std::future<std::thread::id>& thread : ran)
+            threads.insert(thread.get());
+        EXPECT_THROW(failed.get(), CZipException);
+    }
+    EXPECT_LE(threads.size(), 2u);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
 }

@@ -164,6 +164,25 @@ std::string openingFailure(const std::string& path)
     return "opened";
 }
 
+#ifdef _WIN32
+UnreadableFile::UnreadableFile(const std::string& folder)
+    : path(folder + "locked.txt"), message("Couldn't open source file " + path)
+{
+    writeBytes(path, "locked");
+    lock_ = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+#else
+UnreadableFile::UnreadableFile(const std::string&) : path("/proc/self/mem"), message("Failed to read input file " + path)
+{
+}
+#endif
+
+UnreadableFile::~UnreadableFile()
+{
+    if (lock_ != os::kInvalidFile)
+        os::closeFile(lock_);
+}
+
 std::string readEntry(CZipFile& archive, int index)
 {
     std::string content;

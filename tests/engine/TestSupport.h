@@ -53,6 +53,22 @@ std::string messageOf(Action action)
     return "no exception";
 }
 
+// A file that adding fails on, and the start of the message it gives: one
+// that opens but cannot be read, or, on Windows, one held locked meanwhile.
+class UnreadableFile {
+public:
+    explicit UnreadableFile(const std::string& folder);
+    ~UnreadableFile();
+    UnreadableFile(const UnreadableFile&) = delete;
+    UnreadableFile& operator=(const UnreadableFile&) = delete;
+
+    std::string path;
+    std::string message;
+
+private:
+    os::FileHandle lock_ = os::kInvalidFile;
+};
+
 // Reads entry index to its end.
 std::string readEntry(CZipFile& archive, int index);
 int indexOf(const CZipFile& archive, const std::string& storedName);
