@@ -32,7 +32,7 @@ bool reported(Step step)
 void extractEntry(CZipFile& archive, int index, const fs::path& target, CZipBuffer& buffer)
 {
     fs::create_directories(target.parent_path());
-    extractEntryTo(archive, index, fromPath(target), buffer);
+    extractEntryTo(archive, index, fromPath(target), buffer, TemporaryNames::ofThisProgram());
 }
 
 bool extractOne(CZipFile& archive, int index, const fs::path& destination, CZipBuffer& buffer)

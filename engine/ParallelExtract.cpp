@@ -26,10 +26,10 @@ public:
     void setStatusText(CString) override {}
 };
 
-CString extractionError(CZipFile& reader, const ExtractJob& job, CZipBuffer& buffer)
+CString extractionError(CZipFile& reader, const ExtractJob& job, CZipBuffer& buffer, TemporaryNames& names)
 {
     try {
-        extractEntryTo(reader, job.index, job.target, buffer);
+        extractEntryTo(reader, job.index, job.target, buffer, names);
         return CString();
     } catch (const CZipException& error) {
         return error.getMessage();
@@ -38,13 +38,21 @@ CString extractionError(CZipFile& reader, const ExtractJob& job, CZipBuffer& buf
     }
 }
 
+std::vector<CString> targetsOf(const std::vector<ExtractJob>& jobs)
+{
+    std::vector<CString> targets;
+    for (const ExtractJob& job : jobs)
+        targets.push_back(job.target);
+    return targets;
+}
+
 // The entries handed out in order, and what became of each. Entries are
 // begun in order and at most a few ahead of the last one reported, so those
 // begun are always the first ones, and a stop leaves few still to finish.
 class Handout {
 public:
-    Handout(const std::vector<ExtractJob>& jobs, size_t threads)
-        : jobs_(jobs), errors_(jobs.size()), done_(jobs.size()), ahead_(2 * threads)
+    Handout(const std::vector<ExtractJob>& jobs, size_t threads, TemporaryNames& names)
+        : jobs_(jobs), names_(names), errors_(jobs.size()), done_(jobs.size()), ahead_(2 * threads)
     {
     }
 
@@ -54,7 +62,7 @@ public:
         CZipBuffer buffer;
         size_t job;
         while (take(job)) {
-            CString error = extractionError(reader, jobs_[job], buffer);
+            CString error = extractionError(reader, jobs_[job], buffer, names_);
             const std::lock_guard<std::mutex> lock(mutex_);
             errors_[job] = std::move(error);
             done_[job] = true;
@@ -117,6 +125,7 @@ private:
     }
 
     const std::vector<ExtractJob>& jobs_;
+    TemporaryNames& names_;
     std::vector<CString> errors_;
     std::vector<bool> done_;
     const size_t ahead_;
@@ -166,7 +175,8 @@ void CZipFile::extractInParallel(const std::vector<ExtractJob>& jobs, const Extr
         readers.push_back(std::make_unique<CZipFile>(&quiet));
         readers.back()->openBeside(path_, password_);
     }
-    Handout handout(jobs, threads);
+    TemporaryNames names(targetsOf(jobs));
+    Handout handout(jobs, threads, names);
     const Workers workers(handout, readers);
     for (size_t job = 0; handout.waitFor(job, *callback_); ++job) {
         callback_->setStatusText("Extracting file " + getFileName(jobs[job].index));
@@ -179,8 +189,9 @@ void CZipFile::extractInParallel(const std::vector<ExtractJob>& jobs, const Extr
 void CZipFile::extractInTurn(const std::vector<ExtractJob>& jobs, const ExtractReport& report)
 {
     CZipBuffer buffer;
+    TemporaryNames names(targetsOf(jobs));
     for (const ExtractJob& job : jobs) {
-        if (!goOn(job, extractionError(*this, job, buffer), report))
+        if (!goOn(job, extractionError(*this, job, buffer, names), report))
             return;
     }
 }
