@@ -23,6 +23,10 @@
 namespace zipdeflate {
 struct Block;
 }
+namespace zipextract {
+class PlannedRun;
+class Handout;
+}
 
 // The one object through which a program works on an archive: a zip archive
 // it can read and change, or a tar or gzip file it can only read.
@@ -172,7 +176,8 @@ private:
     // Reading entries
     void takeFirstInput(uint32_t dataStart, uint32_t got);
     // Extracting many entries (ParallelExtract.cpp)
-    void extractInTurn(const std::vector<ExtractJob>& jobs, const ExtractReport& report);
+    void reportInOrder(zipextract::PlannedRun& run, zipextract::Handout& handout, const ExtractReport& report);
+    void extractInTurn(zipextract::PlannedRun& run, const ExtractReport& report);
     bool goOn(const ExtractJob& job, const CString& error, const ExtractReport& report);
     bool openableBySeveral() const;
     void openBeside(const CString& path, const CString& password);

@@ -77,6 +77,8 @@ void discardTemporaryFile(FileHandle file, const CString& path);
 // the hanging up of its terminal first remove every temporary file still
 // held, then end the program as they would have.
 void removeTemporariesWhenInterrupted();
+// What separates the names of a path.
+extern const char* const kSeparators;
 // A name (one component) as the system tells names apart: on Windows neither
 // case nor the dots and blanks at its end count; elsewhere every byte does.
 CString nameKey(const CString& name);

@@ -206,6 +206,8 @@ void removeTemporariesWhenInterrupted()
         ::sigaction(signal, &action, nullptr);
 }
 
+const char* const kSeparators = "/";
+
 CString nameKey(const CString& name)
 {
     return name;

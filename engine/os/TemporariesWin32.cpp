@@ -110,6 +110,8 @@ void removeTemporariesWhenInterrupted()
     ::SetConsoleCtrlHandler(removeHeldTemporaries, TRUE);
 }
 
+const char* const kSeparators = "/\\";
+
 CString nameKey(const CString& name)
 {
     std::wstring wide = toWide(name);
