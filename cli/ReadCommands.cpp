@@ -30,9 +30,11 @@ std::vector<ExtractJob> extractionJobs(const CZipFile& archive, const fs::path& 
 }
 
 // One plan for one thread and many, so that the files, the folders and the
-// messages are the same whatever the count.
+// messages are the same whatever the count. An interrupted extraction
+// leaves the files it finished, and nothing half written.
 int extractCommand(const Words& words)
 {
+    os::removeTemporariesWhenInterrupted();
     Arguments arguments(words, {}, {"--password", "--threads"});
     arguments.requirePositionals(2, 2);
     ConsoleCallBack callback(arguments.value("--password"));
