@@ -120,10 +120,10 @@ private:
 };
 
 namespace {
-std::vector<size_t> workersJobs(const PlannedRun& run)
+std::vector<size_t> workersJobs(const PlannedRun& run, size_t first)
 {
     std::vector<size_t> jobs;
-    for (size_t job = 0; job < run.jobs().size(); ++job)
+    for (size_t job = first; job < run.jobs().size(); ++job)
         if (run.forWorkers(job))
             jobs.push_back(job);
     return jobs;
@@ -137,8 +137,9 @@ std::vector<size_t> workersJobs(const PlannedRun& run)
 // still to finish.
 class Handout {
 public:
-    Handout(PlannedRun& run, size_t threads)
-        : run_(run), jobs_(workersJobs(run)), errors_(jobs_.size()), done_(jobs_.size()), ahead_(2 * threads)
+    // Hands out the workers' entries from first on.
+    Handout(PlannedRun& run, size_t first, size_t threads)
+        : run_(run), jobs_(workersJobs(run, first)), errors_(jobs_.size()), done_(jobs_.size()), ahead_(2 * threads)
     {
     }
 
@@ -258,13 +259,15 @@ private:
 void CZipFile::extractInParallel(const std::vector<ExtractJob>& jobs, const ExtractReport& report)
 {
     PlannedRun run(jobs);
-    Handout handout(run, threadCount_);
+    size_t first = 0;
+    if (!extractUntilPasswordKnown(run, first, report))
+        return;
+    Handout handout(run, first, threadCount_);
     const size_t threads = std::min<size_t>(threadCount_, handout.size());
     if (threads < 2 || !openableBySeveral()) {
-        extractInTurn(run, report);
+        extractInTurn(run, first, report);
         return;
     }
-    settlePassword(jobs);
     WorkerCallBack quiet;
     std::vector<std::unique_ptr<CZipFile>> readers;
     for (size_t n = 0; n < threads; ++n) {
@@ -272,16 +275,33 @@ void CZipFile::extractInParallel(const std::vector<ExtractJob>& jobs, const Extr
         readers.back()->openBeside(path_, password_);
     }
     const Workers workers(handout, readers);
-    reportInOrder(run, handout, report);
+    reportInOrder(run, first, handout, report);
+}
+
+// A worker cannot ask for a password: until one is known, the entries are
+// extracted here, in turn, so that each encrypted one asks as it would on
+// one thread. False when the report or Cancel stopped the run.
+bool CZipFile::extractUntilPasswordKnown(PlannedRun& run, size_t& job, const ExtractReport& report)
+{
+    const std::vector<ExtractJob>& jobs = run.jobs();
+    size_t asking = 0;
+    for (size_t n = 0; n < jobs.size(); ++n)
+        if (!jobs[n].folder && getFileHeader(jobs[n].index)->IsEncrypted())
+            asking = n + 1;
+    CZipBuffer buffer;
+    for (; job < asking && password_.empty(); ++job)
+        if (!goOn(jobs[job], run.extract(*this, job, buffer), report))
+            return false;
+    return true;
 }
 
 // Entries the workers do not take are extracted here in their turn; after a
 // stop only those the workers have begun are still reported.
-void CZipFile::reportInOrder(PlannedRun& run, Handout& handout, const ExtractReport& report)
+void CZipFile::reportInOrder(PlannedRun& run, size_t first, Handout& handout, const ExtractReport& report)
 {
     CZipBuffer buffer;
     bool stopped = false;
-    for (size_t job = 0, handedOut = 0; job < run.jobs().size(); ++job) {
+    for (size_t job = first, handedOut = 0; job < run.jobs().size(); ++job) {
         const ExtractJob& planned = run.jobs()[job];
         if (!run.forWorkers(job)) {
             if (!stopped && !goOn(planned, run.extract(*this, job, buffer), report)) {
@@ -301,10 +321,10 @@ void CZipFile::reportInOrder(PlannedRun& run, Handout& handout, const ExtractRep
     }
 }
 
-void CZipFile::extractInTurn(PlannedRun& run, const ExtractReport& report)
+void CZipFile::extractInTurn(PlannedRun& run, size_t first, const ExtractReport& report)
 {
     CZipBuffer buffer;
-    for (size_t job = 0; job < run.jobs().size(); ++job) {
+    for (size_t job = first; job < run.jobs().size(); ++job) {
         if (!goOn(run.jobs()[job], run.extract(*this, job, buffer), report))
             return;
     }
@@ -331,13 +351,4 @@ bool CZipFile::openableBySeveral() const
 {
     const CZipCentralDir::EndRecord& end = centralDir_.endRecord();
     return !gzipMode_ && !tarMode_ && !recovered_ && !isSpannedSet() && end.thisDisk == 0 && end.startDisk == 0;
-}
-
-// A worker cannot ask for a password: it is asked for here, once, as the
-// first encrypted entry would have asked for it.
-void CZipFile::settlePassword(const std::vector<ExtractJob>& jobs)
-{
-    const auto encrypted = [this](const ExtractJob& job) { return getFileHeader(job.index)->IsEncrypted(); };
-    if (password_.empty() && std::any_of(jobs.begin(), jobs.end(), encrypted))
-        callback_->askForPassword(password_);
 }
