@@ -285,7 +285,8 @@ bool CZipFile::extractUntilPasswordKnown(PlannedRun& run, size_t& job, const Ext
 {
     const std::vector<ExtractJob>& jobs = run.jobs();
     size_t asking = 0;
-    for (size_t n = 0; n < jobs.size(); ++n)
+    // Tar members and gzip files are never encrypted.
+    for (size_t n = 0; n < jobs.size() && !tarMode_ && !gzipMode_; ++n)
         if (!jobs[n].folder && getFileHeader(jobs[n].index)->IsEncrypted())
             asking = n + 1;
     CZipBuffer buffer;
