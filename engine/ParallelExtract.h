@@ -7,8 +7,12 @@
 
 struct ExtractJob {
     int index;
-    // The file the entry becomes; its folder exists already.
+    // The file the entry becomes, or the folder a folder entry becomes.
     CString target;
+    bool folder = false;
+    // Extracted on the caller's thread once every entry before it is done:
+    // it meets another entry's name (see planExtraction).
+    bool inTurn = false;
 };
 
 // Called on the caller's thread for each entry, in the order given, once it

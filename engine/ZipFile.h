@@ -25,6 +25,10 @@ struct Block;
 struct FileAhead;
 class Workers;
 }
+namespace zipextract {
+class PlannedRun;
+class Handout;
+}
 
 // The one object through which a program works on an archive: a zip archive
 // it can read and change, or a tar or gzip file it can only read.
@@ -175,11 +179,13 @@ private:
     // Reading entries
     void takeFirstInput(uint32_t dataStart, uint32_t got);
     // Extracting many entries (ParallelExtract.cpp)
-    void extractInTurn(const std::vector<ExtractJob>& jobs, const ExtractReport& report);
+    bool extractUntilPasswordKnown(zipextract::PlannedRun& run, size_t& job, const ExtractReport& report);
+    void reportInOrder(zipextract::PlannedRun& run, size_t first, zipextract::Handout& handout,
+                       const ExtractReport& report);
+    void extractInTurn(zipextract::PlannedRun& run, size_t first, const ExtractReport& report);
     bool goOn(const ExtractJob& job, const CString& error, const ExtractReport& report);
     bool openableBySeveral() const;
     void openBeside(const CString& path, const CString& password);
-    void settlePassword(const std::vector<ExtractJob>& jobs);
     bool refillInput();
     bool takeInput(char* bytes, uint32_t count);
     void decryptInput();

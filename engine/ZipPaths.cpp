@@ -26,6 +26,13 @@ bool climbsUp(const CString& component)
     return dots >= 2;
 }
 
+// "." and, as the system drops the blanks at the end, ". ": the folder itself.
+bool staysHere(const CString& component)
+{
+    return component.find_first_not_of(". ") == CString::npos
+           && std::count(component.begin(), component.end(), '.') <= 1;
+}
+
 CString upperAscii(CString text)
 {
     for (char& c : text)
@@ -71,6 +78,7 @@ bool leavesDestination(const CString& stored)
     const CString name = inUtf8(stored.substr(0, stored.find('\0')));
     if (name.empty() || isSeparator(name[0]) || name.find(':') != CString::npos)
         return true;
+    bool namesItself = true;
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = start;
@@ -79,9 +87,10 @@ bool leavesDestination(const CString& stored)
         const CString component = name.substr(start, end - start);
         if (climbsUp(component) || namesDevice(component))
             return true;
+        namesItself = namesItself && staysHere(component);
         start = end + 1;
     }
-    return false;
+    return namesItself;
 }
 
 CString runFileInInstallDir(const CString& runFile)

@@ -7,7 +7,8 @@ class CZipFile;
 
 // An entry name that must not be written as it stands: it would leave the
 // folder it is extracted into (a ".." component, or a run of dots and blanks
-// the system reads as one; a leading slash or backslash; a drive letter),
+// the system reads as one; a leading slash or backslash; a drive letter) or
+// name that folder itself (".", "./", nothing but separators),
 // write into an alternate stream (any colon), or open a device (a component
 // named CON, NUL, COM1 and the like, also with a superscript digit for the
 // number, whatever its extension). The name counts up to its first zero

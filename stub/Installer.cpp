@@ -1,9 +1,8 @@
 #include "Installer.h"
 
 #include "ExeSlots.h"
-#include "ExtractedFile.h"
+#include "ExtractionPlan.h"
 #include "ZipPaths.h"
-#include "ZipTime.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -95,16 +94,6 @@ void createInstallDirectory(const CString& installDir)
     }
 }
 
-void createEntryFolders(CString& path, const CString& entryFolder)
-{
-    for (const CString& part : components(entryFolder)) {
-        if (part.empty())
-            continue;
-        path += part + "\\";
-        createFolder(path);
-    }
-}
-
 // Case does not tell file names apart.
 bool sameFileName(const CString& a, const CString& b)
 {
@@ -134,8 +123,7 @@ int Installer::run()
         showWarning(error.getMessage());
         return 1;
     }
-    for (long i = 0; i < archive_.getFileCount(); ++i)
-        extractEntry(installDir, i);
+    extractEntries(installDir);
     if (!refusedNames_.empty())
         showWarning(refusedNamesWarning(refusedNames_));
     startRunFile(installDir);
@@ -160,32 +148,28 @@ bool Installer::confirm(const CString& installDir) const
     return ::MessageBoxA(nullptr, question.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
-// Each entry stands alone: whatever goes wrong with it is shown, and the
-// next entry is installed all the same.
-void Installer::extractEntry(const CString& installDir, long index)
+// One plan for every entry, extracted on every core; each entry stands
+// alone: whatever goes wrong with it is shown, in the archive's order, and
+// the other entries are installed all the same.
+void Installer::extractEntries(const CString& installDir)
 {
-    const int entry = static_cast<int>(index);
-    const CZipFileHeader& header = *archive_.getFileHeader(index);
-    if (refusedForExtraction(archive_, entry, header.name)) {
-        refusedNames_.push_back(header.name);
-        return;
+    std::vector<ExtractJob> jobs;
+    for (int i = 0; i < archive_.getFileCount(); ++i) {
+        const CZipFileHeader& header = *archive_.getFileHeader(i);
+        if (refusedForExtraction(archive_, i, header.name))
+            refusedNames_.push_back(header.name);
+        else
+            jobs.push_back({i, installDir + archive_.getPath(i) + archive_.getFileName(i),
+                            archive_.getFileName(i).empty()});
     }
-    try {
-        archive_.openFile(entry);
-        CString path = withBackslash(installDir);
-        const CString folder = archive_.getCurrentOpenFilePath();
-        createEntryFolders(path, folder);
-        const CString name = archive_.getCurrentOpenFileFileName();
-        if (!name.empty()) {
-            extractOpenEntry(archive_, path + name, buffer_);
-            applyStoredTime(path + name, header);
-            runFileInstalled_ = runFileInstalled_ || isRunFile(folder + name);
-        }
-        archive_.closeFile(entry);
-    } catch (const CZipException& error) {
-        archive_.closeFile(entry);
-        showWarning(error.getMessage());
-    }
+    archive_.setThreadCount(0);
+    archive_.extractInParallel(planExtraction(jobs), [&](const ExtractJob& job, const CString& error) {
+        if (!error.empty())
+            showWarning(error);
+        else if (!job.folder)
+            runFileInstalled_ = runFileInstalled_ || isRunFile(job.target.substr(installDir.size()));
+        return true;
+    });
 }
 
 // Names the file the run file names, as the system compares file names.

@@ -15,13 +15,12 @@ public:
 
 private:
     bool confirm(const CString& installDir) const;
-    void extractEntry(const CString& installDir, long index);
+    void extractEntries(const CString& installDir);
     bool isRunFile(const CString& relative) const;
     void startRunFile(const CString& installDir) const;
 
     StubCallBack callback_;
     CZipFile archive_;
-    CZipBuffer buffer_;
     CString runFile_;
     // The run file is started only when its own entry installed in this run:
     // never an older or a foreign file of that name, nor anything outside

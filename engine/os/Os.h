@@ -61,6 +61,28 @@ bool replaceFile(const CString& from, const CString& to);
 // Both paths name one and the same existing file.
 bool isSameFile(const CString& a, const CString& b);
 
+// A file written under a temporary name until it is whole. It is made anew
+// (never an existing file) and held open from then on: only the file held is
+// renamed or removed, never another that has come to bear its name. Until it
+// is named or discarded, an interruption of the program removes it (once
+// removeTemporariesWhenInterrupted has been called).
+FileHandle createTemporaryFile(const CString& path);
+// Gives the temporary file at path the name target and closes it. Fails with
+// kErrorFileExists when target exists and replace is false; the file then
+// stays held.
+bool nameTemporaryFile(FileHandle file, const CString& path, const CString& target, bool replace);
+// Removes the temporary file at path, unless another has come to bear its name, and closes it.
+void discardTemporaryFile(FileHandle file, const CString& path);
+// Ctrl+C, the ending of the program (SIGTERM, or closing its console) and
+// the hanging up of its terminal first remove every temporary file still
+// held, then end the program as they would have.
+void removeTemporariesWhenInterrupted();
+// What separates the names of a path.
+extern const char* const kSeparators;
+// A name (one component) as the system tells names apart: on Windows neither
+// case nor the dots and blanks at its end count; elsewhere every byte does.
+CString nameKey(const CString& name);
+
 // Windows attribute bits; kNoAttributes when the path does not exist.
 constexpr uint32_t kAttrReadOnly = 0x01;
 constexpr uint32_t kAttrDirectory = 0x10;

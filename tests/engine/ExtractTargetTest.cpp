@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 using namespace testing_support;
@@ -23,17 +24,17 @@ std::string systemSpelling(const std::string& utf8)
 }
 } // namespace
 
-TEST(UnsafeNames, LeavingTheFolderADeviceOrAStreamAreRefused)
+TEST(UnsafeNames, LeavingTheFolderNamingItADeviceOrAStreamAreRefused)
 {
     const std::string refused[] = {
         "", "../x", "..\\..\\x", "a/../../x", "a/..", "/abs", "\\abs", "\\\\server\\share\\x", "C:\\x", "C:x",
         "name:stream", "dir/file.txt:hidden", ".../x", ".. /x", ". ./x", "CON", "con.txt", "dir/Nul .log",
         "LPT1", "com9.c", "AUX", "a/prn", "conin$", std::string("..\0safe", 7), systemSpelling("COM\xC2\xB9"),
-        systemSpelling("dir/lpt\xC2\xB2.txt"), systemSpelling("Com\xC2\xB3 .log")};
+        systemSpelling("dir/lpt\xC2\xB2.txt"), systemSpelling("Com\xC2\xB3 .log"), ".", "./", ". /"};
     for (const std::string& name : refused)
         EXPECT_TRUE(leavesDestination(name)) << name;
     const std::string allowed[] = {"file.txt", "dir/sub/file.txt", "dir\\file.txt", "./x", "..x", "x..",
-                                   "a..b/c", "console.txt", "com10", "COM0", "lpt", "dir/",
+                                   "a..b/c", "console.txt", "com10", "COM0", "lpt", "dir/", "./a/",
                                    std::string("safe\0/../x", 10), systemSpelling("COM\xC2\xB4"),
                                    systemSpelling("LPT\xC2\xB9\xC2\xB9")};
     for (const std::string& name : allowed)
@@ -92,47 +93,48 @@ TEST(StoredTime, AValidDateIsGivenToTheFileAndAnInvalidOneLeavesItsTime)
     EXPECT_TRUE(applyStoredTime(path, header)) << "a leap day";
 }
 
-// A name already taken (a leftover of an interrupted extraction) is passed over.
-TEST(ExtractedFiles, OnlyAFinishedFileTakesItsNameAndAnUnfinishedOneReplacesNothing)
+// Counts the flushes asked for and lets every operation through.
+class CountingFlushes : public os::FileFaults {
+public:
+    CountingFlushes() : previous_(os::setFileFaults(this)) {}
+    ~CountingFlushes() override { os::setFileFaults(previous_); }
+    uint32_t allowed(os::FileOperation operation, os::FileHandle, uint32_t count) override
+    {
+        flushes += operation == os::FileOperation::Flush;
+        return count;
+    }
+    std::atomic<int> flushes{0};
+
+private:
+    os::FileFaults* previous_;
+};
+
+// A name temporaries once had is an entry's name like any other. Only a file
+// that replaces another goes to the disk before it takes the name.
+TEST(ExtractedFiles, OnlyAFinishedFileTakesItsNameAndOnlyAReplacingOneIsFlushed)
 {
     const std::string folder = scratchFolder();
     writeBytes(folder + "~packrook1.tmp", "another file");
-    {
-        ExtractedFile finished(folder + "finished.txt");
-        finished.write("all of it", 9);
-        finished.finish();
-    }
-    EXPECT_EQ(readBytes(folder + "finished.txt"), "all of it");
-
     writeBytes(folder + "cut.txt", "an older copy");
-    {
-        ExtractedFile cut(folder + "cut.txt");
-        cut.write("the begin", 9);
-    }
-    EXPECT_EQ(readBytes(folder + "cut.txt"), "an older copy");
-    {
-        ExtractedFile none(folder + "none.txt");
-        none.write("the begin", 9);
-    }
-    std::vector<std::string> names;
+    TemporaryNames names;
+    const auto extract = [&](const std::string& name, bool finish) {
+        ExtractedFile file(folder + name, names);
+        file.write("all of it", 9);
+        if (finish)
+            file.finish();
+    };
+    CountingFlushes counting;
+    extract("finished.txt", true);
+    EXPECT_EQ(counting.flushes, 0) << "a new file";
+    extract("~packrook1.tmp", true);
+    EXPECT_EQ(counting.flushes, 1) << "a file replaced";
+    extract("cut.txt", false);
+    extract("none.txt", false);
+    std::vector<std::string> left;
     for (const auto& file : std::filesystem::directory_iterator(folder))
-        names.push_back(file.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"cut.txt", "finished.txt", "~packrook1.tmp"}));
-    EXPECT_EQ(readBytes(folder + "~packrook1.tmp"), "another file");
+        left.push_back(file.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"cut.txt", "finished.txt", "~packrook1.tmp"}));
+    EXPECT_EQ(readBytes(folder + "~packrook1.tmp"), "all of it");
+    EXPECT_EQ(readBytes(folder + "cut.txt"), "an older copy");
 }
-
-#ifndef _WIN32
-// As when another extraction into the folder has just given its temporary
-// file its own name: the name was taken, though nothing is found under it
-// now (here a link to nothing), and the next name is tried.
-TEST(ExtractedFiles, ANameThatWasTakenIsPassedByEvenWhenNothingIsFoundUnderIt)
-{
-    const std::string folder = scratchFolder();
-    std::filesystem::create_symlink(folder + "gone", folder + "~packrook1.tmp");
-    ExtractedFile file(folder + "x.txt");
-    file.write("x", 1);
-    file.finish();
-    EXPECT_EQ(readBytes(folder + "x.txt"), "x");
-}
-#endif

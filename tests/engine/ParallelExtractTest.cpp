@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <csignal>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 using namespace testing_support;
@@ -134,3 +137,63 @@ TEST(ParallelExtraction, AFailureOrCancelStopsTheHandingOut)
         extraction.expectFilesAsReported();
     }
 }
+
+#ifndef _WIN32
+namespace {
+// Lets the writes of the first entries through and holds every other writer
+// at its first write, its temporary file open.
+class HoldingLaterEntries : public os::FileFaults {
+public:
+    explicit HoldingLaterEntries(int passing) : passing_(passing), previous_(os::setFileFaults(this)) {}
+    ~HoldingLaterEntries() override { os::setFileFaults(previous_); }
+
+    uint32_t allowed(os::FileOperation operation, os::FileHandle, uint32_t count) override
+    {
+        // The entries' lengths tell them apart.
+        if (operation != os::FileOperation::Write || count < content(passing_).size())
+            return count;
+        std::unique_lock<std::mutex> lock(mutex_);
+        ++held_;
+        changed_.notify_all();
+        changed_.wait(lock, [] { return false; });
+        return count;
+    }
+
+    void waitUntilHeld(int writers)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return held_ == writers; });
+    }
+
+private:
+    const size_t passing_;
+    os::FileFaults* previous_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int held_ = 0;
+};
+} // namespace
+
+// SIGTERM comes once the first three entries are done and three workers are
+// each in the middle of one: those three stay, nothing else is left.
+TEST(ParallelExtractionDeathTest, AnInterruptionLeavesTheFinishedFilesAndNoTemporary)
+{
+    Extraction extraction("interrupted", 12, 11, 3);
+    EXPECT_EXIT(
+        {
+            os::removeTemporariesWhenInterrupted();
+            HoldingLaterEntries holding(3);
+            extraction.archive.extractInParallel(extraction.jobs, [&](const ExtractJob& job, const CString&) {
+                extraction.reports.push_back({job.index, "", std::this_thread::get_id()});
+                if (job.index == 2) {
+                    holding.waitUntilHeld(3);
+                    std::raise(SIGTERM);
+                }
+                return true;
+            });
+        },
+        testing::KilledBySignal(SIGTERM), "");
+    extraction.reports = {{0, "", {}}, {1, "", {}}, {2, "", {}}};
+    extraction.expectFilesAsReported();
+}
+#endif

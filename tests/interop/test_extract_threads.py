@@ -2,11 +2,15 @@
 archives of ours, zip's and 7z's, encrypted either way, and a damaged entry
 fails alone."""
 import os
+import shutil
+import warnings
 import zipfile
 
 import cli
 
 PASSWORD = "thread pass"
+# The Windows build compares names as the system does: case does not count.
+WINDOWS = bool(cli.PATH_PREFIX)
 
 
 class ExtractOnThreads(cli.CliTestCase):
@@ -65,3 +69,44 @@ class ExtractOnThreads(cli.CliTestCase):
         result = cli.run("extract", cli.native(archive), cli.native(out), "--threads", "3", check=False)
         self.assertEqual((result.returncode, result.err), (1, "Corrupt zip file found when exstacting m07.txt\n"))
         self.assertEqual(sorted(os.listdir(out)), ["m%02d.txt" % n for n in range(20) if n != 7])
+
+    def zip_of(self, label, entries):
+        archive = self.path(label + ".zip")
+        with warnings.catch_warnings(), zipfile.ZipFile(archive, "w", zipfile.ZIP_STORED) as zf:
+            warnings.simplefilter("ignore")  # duplicate names are the point
+            for name, data in entries:
+                zf.writestr(name, data)
+        return archive
+
+    def extracted_with_messages(self, archive, threads):
+        out = self.path("out")
+        shutil.rmtree(out, ignore_errors=True)
+        result = cli.run("extract", cli.native(archive), cli.native(out), "--threads", threads, check=False)
+        return self.files_below(out), result.err, result.returncode
+
+    def test_one_thread_and_three_leave_the_same_files_and_messages(self):
+        big = os.urandom(3 << 20)
+        temporaries = [("~packrook%d.tmp" % n, b"%d" % n) for n in range(1, 1001)]
+        cases = {
+            "collision": [("big1.bin", big), ("~packrook1.tmp", b"thirteen byte"), ("bad.txt", b"to be damaged")],
+            "duplicates": [("dup.txt", b"first"), ("dup.txt", b"second")],
+            "file before folder": [("a", b"file a"), ("a/b", b"below a")],
+            "exhaustion": temporaries + [("after.txt", b"after")],
+        }
+        expected = {"collision": {"big1.bin": big, "~packrook1.tmp": b"thirteen byte"},
+                    "duplicates": {"dup.txt": b"second"}, "file before folder": {"a": b"file a"},
+                    "exhaustion": dict(cases["exhaustion"])}
+        if WINDOWS:
+            cases["case only"] = [("Read.me", b"1"), ("read.me", b"2"), ("READ.ME", b"3")]
+            expected["case only"] = {"READ.ME": b"3"}
+        for label, entries in cases.items():
+            with self.subTest(label):
+                archive = self.zip_of(label, entries)
+                with open(archive, "r+b") as f:
+                    data = f.read()
+                    if b"to be damaged" in data:
+                        f.seek(data.index(b"to be damaged"))
+                        f.write(b"To")
+                one = self.extracted_with_messages(archive, "1")
+                self.assertEqual(self.extracted_with_messages(archive, "3"), one)
+                self.assertEqual(one[0], expected[label])
