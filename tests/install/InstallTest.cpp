@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 
@@ -18,6 +19,52 @@ const std::string kManager = kFolder + "Packrook.exe";
 // In a command line the program's path is quoted: it holds a blank.
 const std::string kQuotedManager = "\"" + kManager + "\"";
 const std::string kSettingsMapping = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\Packrook.ini";
+const std::string kUninstallKey = kUninstallParent + "\\Packrook";
+constexpr const char* kInstalledNames[] = {"Packrook.exe", "Quaylink.dll", "Sledstub.dll", "Readme.txt",
+                                           "main.htm",     "Add.htm",      "Exe.htm"};
+constexpr const char* kEntryNames[] = {"DisplayVersion", "Publisher", "DisplayIcon",
+                                       "EstimatedSize",  "NoModify",  "NoRepair"};
+
+std::string versionText(const std::string& program, const std::string& name)
+{
+    std::vector<char> info(::GetFileVersionInfoSizeA(program.c_str(), nullptr));
+    char* text = nullptr;
+    UINT length = 0;
+    if (info.empty() || !::GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data())
+        || !::VerQueryValueA(info.data(), ("\\StringFileInfo\\040904b0\\" + name).c_str(),
+                             reinterpret_cast<void**>(&text), &length))
+        return "no " + name + " in the version resource";
+    return text;
+}
+
+// The installed files' size as the system's list of programs gives it: KiB, rounded up.
+DWORD installedKibibytes()
+{
+    std::uintmax_t bytes = 0;
+    for (const char* name : kInstalledNames)
+        bytes += std::filesystem::file_size(kFolder + name);
+    return static_cast<DWORD>((bytes + 1023) / 1024);
+}
+
+void expectUninstallEntry()
+{
+    const std::string version = versionText(kManager, "ProductVersion");
+    expectValues({{HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", kQuotedManager + " -U"},
+                  {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", version},
+                  {HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", versionText(kManager, "CompanyName")},
+                  {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", kManager + ",0"}});
+    const std::pair<const char*, DWORD> numbers[] = {
+        {"EstimatedSize", installedKibibytes()}, {"NoModify", 1}, {"NoRepair", 1}};
+    for (const auto& [name, expected] : numbers) {
+        DWORD number = 0;
+        DWORD size = sizeof number;
+        EXPECT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), name, RRF_RT_REG_DWORD, nullptr, &number,
+                                 &size),
+                  ERROR_SUCCESS)
+            << name;
+        EXPECT_EQ(number, expected) << name;
+    }
+}
 
 void expectInstalled()
 {
@@ -25,10 +72,10 @@ void expectInstalled()
     values.insert(values.end(), {
         {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", nullptr, kManager},
         {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command", nullptr, kQuotedManager + " \"%1\""},
-        {HKEY_LOCAL_MACHINE, kUninstallParent + "\\Packrook", "UninstallString", kQuotedManager + " -U"},
         {HKEY_CLASSES_ROOT, ".zip", nullptr, "Quaylink.ContextHandler"},
     });
     expectValues(values);
+    expectUninstallEntry();
     EXPECT_TRUE(typeLibraryRegistered());
     for (const std::string& shortcut : shortcutPaths())
         EXPECT_TRUE(std::filesystem::exists(shortcut)) << shortcut;
@@ -73,9 +120,10 @@ void installAndCloseTheManager()
     ::PostMessageA(window, WM_CLOSE, 0, 0);
     waitForManagers();
     waitForPrograms("regsvr32.exe");
-    for (const char* name : {"Packrook.exe", "Quaylink.dll", "Sledstub.dll", "Readme.txt", "main.htm", "Add.htm",
-                             "Exe.htm"})
-        EXPECT_EQ(testing_support::readBytes(kFolder + name), testing_support::readBytes(programFolder() + name));
+    // What the setup packed: stripped copies of the build's programs.
+    const std::string shipped = windowsPath(std::getenv("PACKROOK_SHIPPED_DIR")) + "\\";
+    for (const char* name : kInstalledNames)
+        EXPECT_EQ(testing_support::readBytes(kFolder + name), testing_support::readBytes(shipped + name));
 }
 } // namespace
 
@@ -116,6 +164,10 @@ TEST(Installation, SetupInstallsStartsCompleteItAndUninstallRemovesIt)
     for (const RegistryValue& value : registeredValues(kFolder + "Quaylink.dll"))
         EXPECT_FALSE(keyExists(value.root, value.key)) << value.key;
     EXPECT_FALSE(typeLibraryRegistered());
+    for (const char* name : kEntryNames)
+        EXPECT_NE(::RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS)
+            << name;
     for (const std::string& shortcut : shortcutPaths())
         EXPECT_FALSE(std::filesystem::exists(shortcut)) << shortcut;
     EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, "Packrook"));
