@@ -48,7 +48,7 @@ class Shipped(unittest.TestCase):
                     self.assertIn(".text", sections)
                     self.assertEqual([section for section in sections if section.startswith(".debug")], [])
                     for path in FOLDERS:
-                        self.assertNotIn(path.encode(), data)
+                        self.assertFalse(path.encode() in data, f"{path} inside")
 
 
 if __name__ == "__main__":
