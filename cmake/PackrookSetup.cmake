@@ -37,20 +37,39 @@ ExternalProject_Add(packrook_host_cli
   BUILD_BYPRODUCTS ${host_cli}
   INSTALL_COMMAND "")
 
-# The conversion copies Sledstub.dll from beside the running program, so the
-# host tool runs from a folder where it finds the Windows stub, not the
+# What the setup installs is release code without debug information,
+# whatever build type the preset gives its own programs: stripped copies of
+# the build's programs, each naming its symbols, which stay beside the build
+# in symbols/ to read a user's crash report with. The conversion copies
+# Sledstub.dll from beside the running program, so the host tool runs from
+# the folder of the stripped copies, where it finds the Windows stub, not the
 # native stand-in its own build makes.
 set(setup_work ${CMAKE_BINARY_DIR}/setup)
+set(symbols_dir ${CMAKE_BINARY_DIR}/symbols)
 set(setup_exe ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${PACKROOK_SETUP_NAME})
 set(setup_archive ${setup_work}/Packrook.zip)
-set(help_dir ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
-set(setup_contents
-  $<TARGET_FILE:Packrook> $<TARGET_FILE:Quaylink> $<TARGET_FILE:Sledstub>
-  ${help_dir}/Readme.txt ${help_dir}/main.htm ${help_dir}/Add.htm ${help_dir}/Exe.htm)
+set(setup_contents)
+set(gather_commands)
+foreach(target IN ITEMS Packrook Quaylink Sledstub)
+  set(built $<TARGET_FILE:${target}>)
+  set(symbols ${symbols_dir}/$<TARGET_FILE_NAME:${target}>.debug)
+  set(shipped ${setup_work}/$<TARGET_FILE_NAME:${target}>)
+  # The exports of a DLL live in a section of their own, which stripping keeps.
+  list(APPEND gather_commands
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${built} ${symbols}
+    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${symbols} ${built} ${shipped})
+  list(APPEND setup_contents ${shipped})
+endforeach()
 get_property(help_files GLOBAL PROPERTY PACKROOK_HELP_FILES)
+foreach(page IN LISTS help_files)
+  get_filename_component(name ${page} NAME)
+  list(APPEND setup_contents ${setup_work}/${name})
+  list(APPEND gather_commands COMMAND ${CMAKE_COMMAND} -E copy ${page} ${setup_work})
+endforeach()
 add_custom_command(OUTPUT ${setup_exe}
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${setup_work}
-  COMMAND ${CMAKE_COMMAND} -E copy ${host_cli} $<TARGET_FILE:Sledstub> ${setup_work}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${setup_work} ${symbols_dir}
+  ${gather_commands}
+  COMMAND ${CMAKE_COMMAND} -E copy ${host_cli} ${setup_work}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${setup_archive}
   COMMAND ${setup_work}/packrook-cli add ${setup_archive} ${setup_contents}
   COMMAND ${setup_work}/packrook-cli sfx ${setup_archive} ${setup_exe}

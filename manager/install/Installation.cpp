@@ -2,6 +2,7 @@
 
 #include "../../shellext/QuaylinkGuids.h"
 #include "Settings.h"
+#include "Version.h"
 #include "os/Os.h"
 
 #include <windows.h>
@@ -22,18 +23,53 @@ constexpr const char* kPreviousZipType = "Packrook.Previous";
 
 using NamedValue = std::pair<const char*, CString>; // a null name is the key's default value
 
-// A key that cannot be created or opened is skipped: false.
-bool writeStrings(HKEY root, const char* path, std::initializer_list<NamedValue> values)
+using NamedNumber = std::pair<const char*, DWORD>;
+
+HKEY createKey(HKEY root, const char* path)
 {
     HKEY key = nullptr;
     if (::RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, nullptr)
         != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+// A key that cannot be created or opened is skipped: false.
+bool writeStrings(HKEY root, const char* path, std::initializer_list<NamedValue> values)
+{
+    HKEY key = createKey(root, path);
+    if (!key)
         return false;
     for (const auto& [name, data] : values)
         ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                          static_cast<DWORD>(data.size() + 1));
     ::RegCloseKey(key);
     return true;
+}
+
+void writeNumbers(HKEY root, const char* path, std::initializer_list<NamedNumber> values)
+{
+    HKEY key = createKey(root, path);
+    if (!key)
+        return;
+    for (const auto& [name, number] : values)
+        ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    ::RegCloseKey(key);
+}
+
+// What the system's list of programs shows of the product. The key goes
+// with the extension's unregistration, these values with it.
+void writeUninstallEntry(const CString& manager)
+{
+    writeStrings(HKEY_LOCAL_MACHINE, kUninstallKey,
+                 {{"UninstallString", "\"" + manager + "\" -U"},
+                  {"DisplayName", "Packrook"},
+                  {"DisplayVersion", PACKROOK_VERSION_TEXT},
+                  {"Publisher", PACKROOK_PUBLISHER},
+                  {"DisplayIcon", manager + ",0"}});
+    // Removing the product is all the entry offers: nothing to change or mend.
+    writeNumbers(HKEY_LOCAL_MACHINE, kUninstallKey,
+                 {{"EstimatedSize", installedKibibytes(manager)}, {"NoModify", 1}, {"NoRepair", 1}});
 }
 
 bool readString(HKEY root, const char* path, const char* name, CString& text)
@@ -160,8 +196,7 @@ void writeShellAssociation()
 {
     const CString manager = InstallSystem().managerPath();
     const CString program = "\"" + manager + "\"";
-    writeStrings(HKEY_LOCAL_MACHINE, kUninstallKey,
-                 {{"UninstallString", program + " -U"}, {"DisplayName", "Packrook"}});
+    writeUninstallEntry(manager);
     writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", {{nullptr, manager}});
     writeStrings(HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command",
                  {{nullptr, program + " \"%1\""}});

@@ -25,9 +25,12 @@ CString programDirectory(const CString& managerPath);
 // Quaylink.dll, but the class is registered elsewhere or not at all.
 bool shellExtensionNeedsRegistration();
 void registerShellExtension();
-// The uninstall entry, the ".zip" document type's icon and open command, and
+// The uninstall entry (what the system's list of programs shows), the ".zip" document type's icon and open command, and
 // ".zip" itself bound to that type; written at every start.
 void writeShellAssociation();
+
+// The size of the installed files in the manager's folder, rounded up.
+unsigned long installedKibibytes(const CString& managerPath);
 
 // Asks first; returns the manager's exit code: 0 once uninstalled, -1 when
 // the user said No.

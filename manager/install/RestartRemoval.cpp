@@ -1,9 +1,12 @@
-// Listing the installed files for deletion at the next restart: the NT
-// family keeps the list itself, the Windows 95 family reads "Wininit.ini".
+// The installed files: their size for the system's list of programs, and
+// listing them for deletion at the next restart (the NT family keeps the list
+// itself, the Windows 95 family reads "Wininit.ini").
 #include "Installation.h"
+#include "os/Os.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -94,6 +97,17 @@ void listInWininit(const std::vector<CString>& entries, const CString& systemFol
     ::CloseHandle(file);
 }
 } // namespace
+
+unsigned long installedKibibytes(const CString& manager)
+{
+    // A missing file counts for nothing.
+    const auto bytesOf = [](const CString& path) { return std::max<int64_t>(os::fileSizeAtPath(path), 0); };
+    const CString folder = programDirectory(manager);
+    int64_t bytes = bytesOf(manager);
+    for (const char* name : kNtFamilyNames)
+        bytes += bytesOf(folder + name);
+    return static_cast<unsigned long>((bytes + 1023) / 1024);
+}
 
 void scheduleRemovalOnReboot(const InstallSystem& system)
 {

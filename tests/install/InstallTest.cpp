@@ -18,6 +18,42 @@ const std::string kManager = kFolder + "Packrook.exe";
 // In a command line the program's path is quoted: it holds a blank.
 const std::string kQuotedManager = "\"" + kManager + "\"";
 const std::string kSettingsMapping = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\Packrook.ini";
+const std::string kUninstallKey = kUninstallParent + "\\Packrook";
+constexpr const char* kInstalledNames[] = {"Packrook.exe", "Quaylink.dll", "Sledstub.dll", "Readme.txt",
+                                           "main.htm",     "Add.htm",      "Exe.htm"};
+
+std::string versionText(const std::string& program, const std::string& name)
+{
+    std::vector<char> info(::GetFileVersionInfoSizeA(program.c_str(), nullptr) + 1);
+    char* text = nullptr;
+    UINT length = 0;
+    ::GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data());
+    return ::VerQueryValueA(info.data(), ("\\StringFileInfo\\040904b0\\" + name).c_str(),
+                            reinterpret_cast<void**>(&text), &length) ? text : "none";
+}
+
+// A value of another type, or none, reads as ~0.
+DWORD entryNumber(const char* name)
+{
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    return ::RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKey.c_str(), name, RRF_RT_REG_DWORD, nullptr, &number, &size)
+                   == ERROR_SUCCESS ? number : ~0u;
+}
+
+void expectUninstallEntry()
+{
+    expectValues({{HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString", kQuotedManager + " -U"},
+                  {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion", versionText(kManager, "ProductVersion")},
+                  {HKEY_LOCAL_MACHINE, kUninstallKey, "Publisher", versionText(kManager, "CompanyName")},
+                  {HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayIcon", kManager + ",0"}});
+    std::uintmax_t bytes = 0;
+    for (const char* name : kInstalledNames)
+        bytes += std::filesystem::file_size(kFolder + name);
+    EXPECT_EQ(entryNumber("EstimatedSize"), (bytes + 1023) / 1024);
+    EXPECT_EQ(entryNumber("NoModify"), 1u);
+    EXPECT_EQ(entryNumber("NoRepair"), 1u);
+}
 
 void expectInstalled()
 {
@@ -25,10 +61,10 @@ void expectInstalled()
     values.insert(values.end(), {
         {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\DefaultIcon", nullptr, kManager},
         {HKEY_CLASSES_ROOT, "Quaylink.ContextHandler\\Shell\\Open\\Command", nullptr, kQuotedManager + " \"%1\""},
-        {HKEY_LOCAL_MACHINE, kUninstallParent + "\\Packrook", "UninstallString", kQuotedManager + " -U"},
         {HKEY_CLASSES_ROOT, ".zip", nullptr, "Quaylink.ContextHandler"},
     });
     expectValues(values);
+    expectUninstallEntry();
     EXPECT_TRUE(typeLibraryRegistered());
     for (const std::string& shortcut : shortcutPaths())
         EXPECT_TRUE(std::filesystem::exists(shortcut)) << shortcut;
@@ -73,9 +109,10 @@ void installAndCloseTheManager()
     ::PostMessageA(window, WM_CLOSE, 0, 0);
     waitForManagers();
     waitForPrograms("regsvr32.exe");
-    for (const char* name : {"Packrook.exe", "Quaylink.dll", "Sledstub.dll", "Readme.txt", "main.htm", "Add.htm",
-                             "Exe.htm"})
-        EXPECT_EQ(testing_support::readBytes(kFolder + name), testing_support::readBytes(programFolder() + name));
+    // What the setup packed: stripped copies of the build's programs.
+    const std::string shipped = windowsPath(std::getenv("PACKROOK_SHIPPED_DIR")) + "\\";
+    for (const char* name : kInstalledNames)
+        EXPECT_EQ(testing_support::readBytes(kFolder + name), testing_support::readBytes(shipped + name));
 }
 } // namespace
 
@@ -113,6 +150,7 @@ TEST(Installation, SetupInstallsStartsCompleteItAndUninstallRemovesIt)
     EXPECT_EQ(confirmed.exitCode, 0u);
     ASSERT_EQ(confirmed.windows.size(), 2u);
     EXPECT_EQ(confirmed.windows[1].text, "You must restart your machine to complete the uninstall");
+    // The uninstall entry's key among them: every value the manager added goes with it.
     for (const RegistryValue& value : registeredValues(kFolder + "Quaylink.dll"))
         EXPECT_FALSE(keyExists(value.root, value.key)) << value.key;
     EXPECT_FALSE(typeLibraryRegistered());
