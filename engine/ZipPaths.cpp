@@ -90,7 +90,10 @@ bool leavesDestination(const CString& stored)
         namesItself = namesItself && staysHere(component);
         start = end + 1;
     }
-    return namesItself;
+    // A folder entry for the destination itself ("./", which tar puts first
+    // when a folder is archived as ".") has nothing to make and is harmless;
+    // only a file cannot take the folder's place.
+    return namesItself && !isSeparator(name.back());
 }
 
 CString runFileInInstallDir(const CString& runFile)

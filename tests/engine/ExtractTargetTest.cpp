@@ -30,11 +30,11 @@ TEST(UnsafeNames, LeavingTheFolderNamingItADeviceOrAStreamAreRefused)
         "", "../x", "..\\..\\x", "a/../../x", "a/..", "/abs", "\\abs", "\\\\server\\share\\x", "C:\\x", "C:x",
         "name:stream", "dir/file.txt:hidden", ".../x", ".. /x", ". ./x", "CON", "con.txt", "dir/Nul .log",
         "LPT1", "com9.c", "AUX", "a/prn", "conin$", std::string("..\0safe", 7), systemSpelling("COM\xC2\xB9"),
-        systemSpelling("dir/lpt\xC2\xB2.txt"), systemSpelling("Com\xC2\xB3 .log"), ".", "./", ". /"};
+        systemSpelling("dir/lpt\xC2\xB2.txt"), systemSpelling("Com\xC2\xB3 .log"), ".", "./.", ". "};
     for (const std::string& name : refused)
         EXPECT_TRUE(leavesDestination(name)) << name;
     const std::string allowed[] = {"file.txt", "dir/sub/file.txt", "dir\\file.txt", "./x", "..x", "x..",
-                                   "a..b/c", "console.txt", "com10", "COM0", "lpt", "dir/", "./a/",
+                                   "a..b/c", "console.txt", "com10", "COM0", "lpt", "dir/", "./a/", "./",
                                    std::string("safe\0/../x", 10), systemSpelling("COM\xC2\xB4"),
                                    systemSpelling("LPT\xC2\xB9\xC2\xB9")};
     for (const std::string& name : allowed)

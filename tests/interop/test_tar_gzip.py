@@ -64,9 +64,7 @@ class TarFiles(cli.CliTestCase):
             with self.subTest(form=form):
                 ours, theirs = self.path("ours-" + form), self.path("theirs-" + form)
                 os.makedirs(theirs)
-                # The member "./" names the folder itself, which is no entry's to give.
-                result = cli.run("extract", cli.native(archive), cli.native(ours), check=False)
-                self.assertEqual(cli.refused(result), ["./"])
+                cli.run("extract", cli.native(archive), cli.native(ours))
                 self.sh("tar", "-xf", archive, "-C", theirs)
                 self.assertEqual(tree_contents(ours), tree_contents(theirs))
 
